@@ -1,0 +1,59 @@
+#include "platform/db/Backend.h"
+
+#include "platform/db/DbError.h"
+#include "platform/db/SqliteBackend.h"
+
+namespace db {
+
+namespace {
+
+std::vector<std::unique_ptr<Backend>>& backends() {
+    static std::vector<std::unique_ptr<Backend>> list = [] {
+        std::vector<std::unique_ptr<Backend>> l;
+        l.push_back(std::make_unique<SqliteBackend>());
+        return l;
+    }();
+    return list;
+}
+
+} // namespace
+
+ConnectionSettings ConnectionSettings::fromParams(const QStringList& params) {
+    ConnectionSettings s;
+    s.raw = params;
+    s.databaseName = s.value(QStringLiteral("DATABASE NAME"));
+    s.serverName = s.value(QStringLiteral("SERVER NAME"));
+    s.userName = s.value(QStringLiteral("USER NAME"));
+    s.password = s.value(QStringLiteral("PASSWORD"));
+    s.maxQueryTimeSeconds = s.value(QStringLiteral("MAX QUERY TIME")).toInt();
+    return s;
+}
+
+QString ConnectionSettings::value(const QString& key) const {
+    // The last line of a key wins, as when a list is filled in several steps.
+    QString result;
+    for (const QString& line : raw) {
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq > 0 && line.left(eq).trimmed().compare(key, Qt::CaseInsensitive) == 0) {
+            result = line.mid(eq + 1);
+        }
+    }
+    return result;
+}
+
+Backend& Backend::forServer(const QString& serverName) {
+    for (auto& b : backends()) {
+        if (b->handles(serverName)) {
+            return *b;
+        }
+    }
+    throw DbError(QStringLiteral("SQL Server does not exist or access denied. (no backend serves "
+                                 "the server name '%1')")
+                      .arg(serverName));
+}
+
+void Backend::registerBackend(std::unique_ptr<Backend> backend) {
+    backends().push_back(std::move(backend));
+}
+
+} // namespace db

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "platform/db/Params.h"
+#include "platform/db/SqlText.h"
+#include "platform/db/Value.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+#include <vector>
+
+namespace db {
+
+struct ColumnInfo {
+    QString name;
+    FieldType type = FieldType::Text;
+    int size = 0; // maximum text length; 0 when unknown
+};
+
+struct ResultSet {
+    std::vector<ColumnInfo> columns;
+    std::vector<std::vector<QVariant>> rows;
+    qint64 rowsAffected = 0;
+    bool hasRows() const { return !columns.empty(); }
+};
+
+// What a connection's "KEY=value" parameter list says, read once at connect time.
+struct ConnectionSettings {
+    QString databaseName;
+    QString serverName;
+    QString userName;
+    QString password;
+    int maxQueryTimeSeconds = 0; // 0: no limit
+    QStringList raw;
+
+    static ConnectionSettings fromParams(const QStringList& params);
+    QString value(const QString& key) const; // empty when the key is absent
+};
+
+// A statement text and the variants kept for backends that cannot run it as written.
+// The backend's kind ("sqlite", later "pgsql", "mssql") selects the variant.
+class SqlSource {
+public:
+    SqlSource() = default;
+    SqlSource(QString text) : text_(std::move(text)) {}
+    SqlSource(const char* text) : text_(QString::fromUtf8(text)) {}
+    SqlSource& variant(const QString& backendKind, const QString& text) {
+        variants_.insert(backendKind, text);
+        return *this;
+    }
+    const QString& text() const { return text_; }
+    void setText(const QString& text) { text_ = text; }
+    QString textFor(const QString& backendKind) const {
+        return variants_.value(backendKind, text_);
+    }
+    bool hasVariant(const QString& backendKind) const { return variants_.contains(backendKind); }
+
+private:
+    QString text_;
+    QHash<QString, QString> variants_;
+};
+
+// One open session on one database of one server. Every dialect difference of a
+// backend lives behind this interface: how a statement text is adapted, how procedures
+// are called, how sibling databases are reached and how errors are worded.
+class Session {
+public:
+    virtual ~Session() = default;
+
+    virtual QString kind() const = 0;
+    virtual QString databaseName() const = 0;
+
+    // Runs one statement; binds every parameter occurrence by name from params.
+    // Throws DbError carrying the server's text and statementName.
+    virtual ResultSet execute(const QString& statementName, const SqlText& sql,
+                              const Params& params) = 0;
+
+    // Runs a stored procedure: inputs are read from params, outputs written back to it.
+    virtual void callProcedure(const QString& name, Params& params) = 0;
+
+    virtual void begin() = 0;
+    virtual void commit() = 0;
+    virtual void rollback() = 0;
+    virtual bool inTransaction() const = 0;
+    virtual void savepoint(const QString& name) = 0;
+    virtual void releaseSavepoint(const QString& name) = 0;
+    virtual void rollbackToSavepoint(const QString& name) = 0;
+};
+
+// A family of servers, chosen by the server name ("sqlite:<folder>", ...).
+class Backend {
+public:
+    virtual ~Backend() = default;
+    virtual QString kind() const = 0;
+    virtual bool handles(const QString& serverName) const = 0;
+    virtual std::unique_ptr<Session> open(const ConnectionSettings& settings) = 0;
+
+    // Throws DbError when no backend serves the name.
+    static Backend& forServer(const QString& serverName);
+    // Later backends register themselves here; the embedded one is built in.
+    static void registerBackend(std::unique_ptr<Backend> backend);
+};
+
+} // namespace db

@@ -1,0 +1,453 @@
+#include "platform/db/Dataset.h"
+
+#include "platform/db/DbError.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace db {
+
+// ---- Field ----------------------------------------------------------------------------
+
+QVariant Field::value() const {
+    const std::vector<QVariant>* values = owner_->currentValues();
+    return values ? (*values)[index_] : QVariant();
+}
+
+QVariant Field::oldValue() const {
+    if (owner_->cur_ < 0 || owner_->cur_ >= int(owner_->rows_.size())) {
+        return {};
+    }
+    const auto& old = owner_->rows_[owner_->cur_].old;
+    return index_ < int(old.size()) ? old[index_] : QVariant();
+}
+
+bool Field::isNull() const {
+    const QVariant v = value();
+    return v.isNull() || !v.isValid();
+}
+
+QString Field::asString() const {
+    return variantToText(value());
+}
+double Field::asFloat() const {
+    return variantToDouble(value());
+}
+qint64 Field::asInteger() const {
+    return variantToInteger(value());
+}
+QDateTime Field::asDateTime() const {
+    return variantToDateTime(value());
+}
+
+void Field::setValue(const QVariant& value) {
+    owner_->setFieldValue(*this, value);
+}
+
+// ---- Dataset --------------------------------------------------------------------------
+
+Dataset::Dataset(QObject* parent) : QObject(parent) {}
+Dataset::~Dataset() = default;
+
+QString Dataset::objectNameOr() const {
+    return objectName().isEmpty() ? QStringLiteral("dataset") : objectName();
+}
+
+void Dataset::checkActive() const {
+    if (state_ == DatasetState::Inactive) {
+        throw DbError(QStringLiteral("%1: Cannot perform this operation on a closed dataset")
+                          .arg(objectNameOr()),
+                      objectNameOr());
+    }
+}
+
+void Dataset::open() {
+    if (isActive()) {
+        return;
+    }
+    std::vector<FieldDef> defs;
+    std::vector<Row> rows;
+    doOpen(defs, rows);
+    defs_ = std::move(defs);
+    fields_.clear();
+    for (int i = 0; i < int(defs_.size()); ++i) {
+        fields_.push_back(std::make_unique<Field>(this, i, defs_[i]));
+    }
+    rows_ = std::move(rows);
+    seqCounter_ = 0;
+    for (Row& r : rows_) {
+        r.seq = ++seqCounter_;
+        r.old = r.values;
+    }
+    deleted_.clear();
+    ++generation_;
+    state_ = DatasetState::Browse;
+    cur_ = rows_.empty() ? -1 : 0;
+    bof_ = true;
+    eof_ = rows_.empty();
+    notifyLayout();
+    emit afterOpen();
+}
+
+void Dataset::close() {
+    if (!isActive()) {
+        return;
+    }
+    doClose();
+    state_ = DatasetState::Inactive;
+    rows_.clear();
+    deleted_.clear();
+    buffer_ = Row{};
+    cur_ = -1;
+    bof_ = eof_ = true;
+    ++generation_;
+    notifyLayout();
+    emit afterClose();
+}
+
+void Dataset::notifyLayout() {
+    if (disabled_ > 0) {
+        pendingRefresh_ = true;
+        return;
+    }
+    emit layoutChanged();
+    emit currentChanged(cur_);
+}
+
+void Dataset::ensureBrowse() {
+    checkActive();
+    if (state_ == DatasetState::Edit || state_ == DatasetState::Insert) {
+        post();
+    }
+}
+
+void Dataset::first() {
+    ensureBrowse();
+    cur_ = rows_.empty() ? -1 : 0;
+    bof_ = true;
+    eof_ = rows_.empty();
+    if (!disabled_) {
+        emit currentChanged(cur_);
+    }
+}
+
+void Dataset::last() {
+    ensureBrowse();
+    cur_ = int(rows_.size()) - 1;
+    eof_ = true;
+    bof_ = rows_.empty();
+    if (!disabled_) {
+        emit currentChanged(cur_);
+    }
+}
+
+void Dataset::next() {
+    ensureBrowse();
+    if (cur_ + 1 < int(rows_.size())) {
+        ++cur_;
+        bof_ = false;
+        if (!disabled_) {
+            emit currentChanged(cur_);
+        }
+    } else {
+        eof_ = true;
+    }
+}
+
+void Dataset::prior() {
+    ensureBrowse();
+    if (cur_ > 0) {
+        --cur_;
+        eof_ = false;
+        if (!disabled_) {
+            emit currentChanged(cur_);
+        }
+    } else {
+        bof_ = true;
+    }
+}
+
+void Dataset::setRecNo(int recNo) {
+    ensureBrowse();
+    if (recNo < 1 || recNo > int(rows_.size())) {
+        return;
+    }
+    cur_ = recNo - 1;
+    bof_ = eof_ = false;
+    if (!disabled_) {
+        emit currentChanged(cur_);
+    }
+}
+
+const std::vector<QVariant>* Dataset::currentValues() const {
+    if (state_ == DatasetState::Edit || state_ == DatasetState::Insert) {
+        return &buffer_.values;
+    }
+    if (cur_ < 0 || cur_ >= int(rows_.size())) {
+        return nullptr;
+    }
+    return &rows_[cur_].values;
+}
+
+QVariant Dataset::valueAt(int row, int field) const {
+    if ((state_ == DatasetState::Edit || state_ == DatasetState::Insert) && row == cur_) {
+        return buffer_.values[field];
+    }
+    return rows_.at(row).values.at(field);
+}
+
+Dataset::Row Dataset::makeRow(std::vector<QVariant> values) {
+    Row r;
+    r.values = std::move(values);
+    r.values.resize(defs_.size());
+    return r;
+}
+
+Dataset::Bookmark Dataset::nextSeq(int position) const {
+    // Between the neighbours' sequence numbers, so that pending updates keep row order.
+    const Bookmark before = position > 0 ? rows_[position - 1].seq : 0;
+    if (position >= int(rows_.size())) {
+        Bookmark maxSeq = before;
+        for (const Row& r : rows_) {
+            maxSeq = std::max(maxSeq, r.seq);
+        }
+        for (const Row& r : deleted_) {
+            maxSeq = std::max(maxSeq, r.seq);
+        }
+        return std::floor(maxSeq) + 1;
+    }
+    return (before + rows_[position].seq) / 2;
+}
+
+void Dataset::addRow(int position) {
+    checkActive();
+    if (!modifiable()) {
+        throw DbError(QStringLiteral("%1: Cannot modify a read-only dataset").arg(objectNameOr()),
+                      objectNameOr());
+    }
+    ensureBrowse();
+    Row r = makeRow({});
+    r.status = RowStatus::Inserted;
+    r.old.assign(defs_.size(), QVariant());
+    r.seq = nextSeq(position);
+    rows_.insert(rows_.begin() + position, r);
+    cur_ = position;
+    bof_ = eof_ = false;
+    buffer_ = r;
+    state_ = DatasetState::Insert;
+    notifyLayout();
+    if (!disabled_) {
+        emit stateChanged();
+    }
+}
+
+void Dataset::append() {
+    addRow(int(rows_.size()));
+}
+
+void Dataset::insert() {
+    addRow(cur_ < 0 ? 0 : cur_);
+}
+
+void Dataset::edit() {
+    checkActive();
+    if (state_ == DatasetState::Edit || state_ == DatasetState::Insert) {
+        return;
+    }
+    if (rows_.empty()) {
+        append(); // editing an empty dataset starts a new row
+        return;
+    }
+    if (!modifiable()) {
+        throw DbError(QStringLiteral("%1: Cannot modify a read-only dataset").arg(objectNameOr()),
+                      objectNameOr());
+    }
+    buffer_ = rows_[cur_];
+    state_ = DatasetState::Edit;
+    if (!disabled_) {
+        emit stateChanged();
+    }
+}
+
+void Dataset::post() {
+    checkActive();
+    if (state_ != DatasetState::Edit && state_ != DatasetState::Insert) {
+        return;
+    }
+    Row& row = rows_[cur_];
+    row.values = buffer_.values;
+    if (state_ == DatasetState::Edit && row.status == RowStatus::Unmodified &&
+        row.values != row.old) {
+        row.status = RowStatus::Modified;
+    }
+    state_ = DatasetState::Browse;
+    if (!disabled_) {
+        emit rowChanged(cur_);
+        emit stateChanged();
+    }
+}
+
+void Dataset::cancel() {
+    checkActive();
+    if (state_ == DatasetState::Insert) {
+        rows_.erase(rows_.begin() + cur_);
+        cur_ = std::min(cur_, int(rows_.size()) - 1);
+        state_ = DatasetState::Browse;
+        eof_ = rows_.empty();
+        notifyLayout();
+    } else if (state_ == DatasetState::Edit) {
+        state_ = DatasetState::Browse;
+        if (!disabled_) {
+            emit rowChanged(cur_);
+        }
+    }
+    if (!disabled_) {
+        emit stateChanged();
+    }
+}
+
+void Dataset::deleteRecord() {
+    checkActive();
+    if (state_ == DatasetState::Insert) {
+        cancel();
+        return;
+    }
+    if (rows_.empty()) {
+        throw DbError(QStringLiteral("%1: Cannot perform this operation on an empty dataset")
+                          .arg(objectNameOr()),
+                      objectNameOr());
+    }
+    if (!modifiable()) {
+        throw DbError(QStringLiteral("%1: Cannot modify a read-only dataset").arg(objectNameOr()),
+                      objectNameOr());
+    }
+    state_ = DatasetState::Browse;
+    Row removed = rows_[cur_];
+    rows_.erase(rows_.begin() + cur_);
+    if (keepsUpdates() && removed.status != RowStatus::Inserted) {
+        deleted_.push_back(std::move(removed));
+    }
+    if (cur_ >= int(rows_.size())) {
+        cur_ = int(rows_.size()) - 1;
+        eof_ = true;
+    }
+    notifyLayout();
+}
+
+QVariant Dataset::storeValue(const Field& field, const QVariant& value) const {
+    QVariant v = convertTo(value, field.type());
+    if (field.type() == FieldType::Text && field.size() > 0 && !v.isNull()) {
+        const QString s = v.toString();
+        if (s.size() > field.size()) {
+            v = s.left(field.size()); // text longer than the field is cut
+        }
+    }
+    return v;
+}
+
+void Dataset::setFieldValue(Field& field, const QVariant& value) {
+    checkActive();
+    if (state_ != DatasetState::Edit && state_ != DatasetState::Insert) {
+        throw DbError(QStringLiteral("%1: Dataset not in edit or insert mode").arg(objectNameOr()),
+                      objectNameOr());
+    }
+    buffer_.values[field.index()] = storeValue(field, value);
+    if (!disabled_) {
+        emit rowChanged(cur_);
+        emit fieldChanged(&field);
+    }
+}
+
+bool Dataset::locate(const QString& fieldName, const QVariant& value, LocateOptions options) {
+    ensureBrowse();
+    const Field& f = fieldByName(fieldName);
+    const QString wanted = variantToText(value);
+    const auto cs = options.caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    for (int i = 0; i < int(rows_.size()); ++i) {
+        const QVariant& v = rows_[i].values[f.index()];
+        bool match;
+        if (f.type() == FieldType::Text || options.partialKey) {
+            const QString s = variantToText(v);
+            match = options.partialKey ? s.startsWith(wanted, cs) : s.compare(wanted, cs) == 0;
+        } else if (v.isNull() || value.isNull()) {
+            match = v.isNull() && value.isNull();
+        } else if (f.type() == FieldType::DateTime) {
+            match = variantToDateTime(v) == variantToDateTime(value);
+        } else {
+            match = variantToDouble(v) == variantToDouble(value);
+        }
+        if (match) {
+            cur_ = i;
+            bof_ = eof_ = false;
+            if (!disabled_) {
+                emit currentChanged(cur_);
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+Dataset::Bookmark Dataset::bookmark() const {
+    return cur_ >= 0 && cur_ < int(rows_.size()) ? rows_[cur_].seq : 0;
+}
+
+bool Dataset::bookmarkValid(Bookmark b) const {
+    return std::any_of(rows_.begin(), rows_.end(), [b](const Row& r) { return r.seq == b; });
+}
+
+void Dataset::gotoBookmark(Bookmark b) {
+    ensureBrowse();
+    for (int i = 0; i < int(rows_.size()); ++i) {
+        if (rows_[i].seq == b) {
+            cur_ = i;
+            bof_ = eof_ = false;
+            if (!disabled_) {
+                emit currentChanged(cur_);
+            }
+            return;
+        }
+    }
+    throw DbError(QStringLiteral("%1: Record not found").arg(objectNameOr()), objectNameOr());
+}
+
+void Dataset::disableControls() {
+    ++disabled_;
+}
+
+void Dataset::enableControls() {
+    if (disabled_ > 0 && --disabled_ == 0 && pendingRefresh_) {
+        pendingRefresh_ = false;
+    }
+    if (disabled_ == 0) {
+        emit layoutChanged();
+        emit currentChanged(cur_);
+    }
+}
+
+Field* Dataset::findField(const QString& name) const {
+    for (const auto& f : fields_) {
+        if (f->name().compare(name, Qt::CaseInsensitive) == 0) {
+            return f.get();
+        }
+    }
+    return nullptr;
+}
+
+Field& Dataset::fieldByName(const QString& name) const {
+    if (Field* f = findField(name)) {
+        return *f;
+    }
+    throw DbError(QStringLiteral("%1: Field '%2' not found").arg(objectNameOr(), name),
+                  objectNameOr());
+}
+
+bool Dataset::updatesPending() const {
+    if (!deleted_.empty()) {
+        return true;
+    }
+    return std::any_of(rows_.begin(), rows_.end(),
+                       [](const Row& r) { return r.status != RowStatus::Unmodified; });
+}
+
+} // namespace db

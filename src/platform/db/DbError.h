@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+namespace db {
+
+// The one exception type of the database layer. It carries the server's message
+// text unchanged and the name of the statement or procedure that failed.
+class DbError : public std::runtime_error {
+public:
+    DbError(const QString& message, const QString& statementName = {}, int nativeCode = 0);
+
+    QString message() const { return message_; }
+    QString statementName() const { return statementName_; }
+    int nativeCode() const { return nativeCode_; }
+
+private:
+    QString message_;
+    QString statementName_;
+    int nativeCode_;
+};
+
+} // namespace db

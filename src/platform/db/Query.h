@@ -1,0 +1,83 @@
+#pragma once
+
+#include "platform/db/Backend.h"
+#include "platform/db/Dataset.h"
+#include "platform/db/Params.h"
+
+#include <QStringList>
+
+namespace db {
+
+class Connection;
+
+// The statements that write a cached dataset's pending rows: ":Field" takes the row's
+// value, ":OLD_Field" the value read when the row was loaded.
+class UpdateSql {
+public:
+    SqlSource modifySql;
+    SqlSource insertSql;
+    SqlSource deleteSql;
+    // Each statement must touch exactly one row; anything else fails the apply, so a row
+    // changed or removed by another workstation is never overwritten silently.
+    bool requireOneRow = true;
+};
+
+// A dataset filled from a select on a named connection. With cached updates, edits stay
+// in memory until applyUpdates() sends them through the update object.
+class Query : public Dataset {
+    Q_OBJECT
+public:
+    explicit Query(QObject* parent = nullptr);
+    Query(const QString& connectionName, const SqlSource& sql, QObject* parent = nullptr);
+
+    void setConnectionName(const QString& name) { connectionName_ = name; }
+    const QString& connectionName() const { return connectionName_; }
+
+    // The statement: as one source (with backend variants) or line by line. Editing
+    // lines drops the variants, which belong to the text they were written for.
+    void setSql(const SqlSource& sql);
+    void clearSql();
+    void addSqlLine(const QString& line);
+    QStringList sqlLines() const;
+    void setSqlLines(const QStringList& lines);
+    QString sqlText() const { return source_.text(); }
+
+    Params& params() { return params_; }
+    Param& paramByName(const QString& name) { return params_.byName(name); }
+
+    // Runs a statement that returns no rows; returns the number of rows affected.
+    qint64 execSQL();
+    qint64 rowsAffected() const { return rowsAffected_; }
+
+    void setCachedUpdates(bool on) { cachedUpdates_ = on; }
+    bool cachedUpdates() const { return cachedUpdates_; }
+    void setUpdateObject(UpdateSql* update) { update_ = update; }
+
+    // Sends every pending change in row order, all or nothing. Inside a transaction the
+    // changes count as sent once it commits: a rollback restores them as pending, so a
+    // retry neither loses one nor sends one twice.
+    void applyUpdates();
+    void cancelUpdates();
+
+    Connection& connection() const;
+
+protected:
+    void doOpen(std::vector<FieldDef>& defs, std::vector<Row>& rows) override;
+    bool modifiable() const override { return cachedUpdates_; }
+    bool keepsUpdates() const override { return cachedUpdates_; }
+
+private:
+    ResultSet run();
+    void sourceChanged();
+    void sendRow(Session& session, const SqlSource& statement, const std::vector<QVariant>& values,
+                 const std::vector<QVariant>& old, const QString& kind);
+
+    QString connectionName_;
+    SqlSource source_;
+    Params params_;
+    UpdateSql* update_ = nullptr;
+    bool cachedUpdates_ = false;
+    qint64 rowsAffected_ = 0;
+};
+
+} // namespace db

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace db {
+
+// A statement text split into code and the parts a rewriter must leave alone (string
+// literals, quoted names, comments), with its named parameters found.
+//
+// A parameter is ':' followed by a name, outside literals and comments; "::" is not one.
+// Several occurrences of one name all take the value set for that name.
+class SqlText {
+public:
+    struct Segment {
+        enum Kind { Code, Literal, Comment, Parameter } kind;
+        QString text; // for Parameter: the name as written
+    };
+
+    explicit SqlText(const QString& text = {});
+
+    const QString& original() const { return original_; }
+    const std::vector<Segment>& segments() const { return segments_; }
+
+    // Distinct parameter names in order of first occurrence, as first written.
+    QStringList parameterNames() const;
+
+    // The text with each parameter replaced by '?', and the name of each occurrence in order.
+    QString positional(QStringList* occurrenceNames) const;
+
+    // Applies a rewrite to the code segments only (literals and comments stay as they are).
+    template <typename F> SqlText mapCode(F&& rewrite) const {
+        SqlText out;
+        out.original_ = original_;
+        out.segments_ = segments_;
+        for (Segment& s : out.segments_) {
+            if (s.kind == Segment::Code) {
+                s.text = rewrite(s.text);
+            }
+        }
+        return out;
+    }
+
+private:
+    QString original_;
+    std::vector<Segment> segments_;
+};
+
+// Splits a script into statements at lines holding only "/" (blanks around it allowed).
+// Empty statements are dropped.
+QStringList splitScript(const QString& script);
+
+} // namespace db

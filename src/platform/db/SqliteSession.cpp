@@ -1,0 +1,565 @@
+#include "platform/db/SqliteSession.h"
+
+#include "platform/db/DbError.h"
+#include "platform/db/SqliteBackend.h"
+#include "platform/db/SqliteProcedures.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <sqlite3.h>
+
+namespace db {
+
+namespace {
+
+constexpr int kBusyTimeoutMs = 15000;
+constexpr int kStatementCacheSize = 256;
+
+QString nativeMessage(sqlite3* db) {
+    return QString::fromUtf8(sqlite3_errmsg(db));
+}
+
+// Fast reader of the stored date-time text "yyyy-MM-dd[ hh:mm:ss[.zzz]]".
+QVariant readDateTime(const char* s, int n) {
+    auto digits = [&](int pos, int len) {
+        int v = 0;
+        for (int i = pos; i < pos + len; ++i) {
+            if (i >= n || s[i] < '0' || s[i] > '9') {
+                return -1;
+            }
+            v = v * 10 + (s[i] - '0');
+        }
+        return v;
+    };
+    if (n < 10 || s[4] != '-' || s[7] != '-') {
+        const QDateTime dt = parseDateTime(QString::fromUtf8(s, n));
+        return dt.isValid() ? QVariant(dt) : QVariant(QString::fromUtf8(s, n));
+    }
+    const QDate date(digits(0, 4), digits(5, 2), digits(8, 2));
+    QTime time(0, 0);
+    if (n >= 19) {
+        const int ms = n >= 23 ? digits(20, 3) : 0;
+        time = QTime(digits(11, 2), digits(14, 2), digits(17, 2), ms < 0 ? 0 : ms);
+    }
+    if (!date.isValid() || !time.isValid()) {
+        return QString::fromUtf8(s, n);
+    }
+    return QDateTime(date, time);
+}
+
+bool looksLikeDateTime(const QString& s) {
+    static const QRegularExpression re(
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\d( \\d\\d:\\d\\d:\\d\\d(\\.\\d{1,3})?)?$"));
+    return re.match(s).hasMatch();
+}
+
+struct DeclaredType {
+    bool known = false;
+    FieldType type = FieldType::Text;
+    int size = 0;
+};
+
+DeclaredType declaredType(const char* decl) {
+    DeclaredType t;
+    if (!decl) {
+        return t;
+    }
+    const QString d = QString::fromLatin1(decl).toUpper();
+    t.known = true;
+    if (d.contains(QLatin1String("INT"))) {
+        t.type = FieldType::Integer;
+    } else if (d.contains(QLatin1String("DATE")) || d.contains(QLatin1String("TIME"))) {
+        t.type = FieldType::DateTime;
+    } else if (d.contains(QLatin1String("CHAR")) || d.contains(QLatin1String("TEXT")) ||
+               d.contains(QLatin1String("CLOB"))) {
+        t.type = FieldType::Text;
+        static const QRegularExpression sizeRe(QStringLiteral("\\((\\d+)\\)"));
+        const auto m = sizeRe.match(d);
+        t.size = m.hasMatch() ? m.captured(1).toInt() : 0;
+    } else if (d.contains(QLatin1String("REAL")) || d.contains(QLatin1String("FLOA")) ||
+               d.contains(QLatin1String("DOUB")) || d.contains(QLatin1String("DEC")) ||
+               d.contains(QLatin1String("NUM")) || d.contains(QLatin1String("MONEY"))) {
+        t.type = FieldType::Float;
+    } else {
+        t.known = false;
+    }
+    return t;
+}
+
+// Infers the type of an expression column from the values it returned.
+FieldType inferType(const std::vector<std::vector<QVariant>>& rows, size_t col) {
+    bool anyReal = false, anyInt = false, anyText = false, allDates = true;
+    for (const auto& row : rows) {
+        const QVariant& v = row[col];
+        if (v.isNull()) {
+            continue;
+        }
+        switch (v.typeId()) {
+        case QMetaType::LongLong:
+            anyInt = true;
+            break;
+        case QMetaType::Double:
+            anyReal = true;
+            break;
+        default:
+            anyText = true;
+            allDates = allDates && looksLikeDateTime(v.toString());
+        }
+    }
+    if (anyText) {
+        return (allDates && !anyInt && !anyReal) ? FieldType::DateTime : FieldType::Text;
+    }
+    if (anyReal) {
+        return FieldType::Float;
+    }
+    return anyInt ? FieldType::Integer : FieldType::Text;
+}
+
+void bindValue(sqlite3_stmt* st, int index, const QVariant& v) {
+    if (v.isNull() || !v.isValid()) {
+        sqlite3_bind_null(st, index);
+        return;
+    }
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+        sqlite3_bind_int64(st, index, v.toLongLong());
+        return;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        sqlite3_bind_double(st, index, v.toDouble());
+        return;
+    case QMetaType::QDateTime: {
+        const QByteArray t =
+            v.toDateTime().toString(QLatin1String(kStorageDateTimeFormat)).toUtf8();
+        sqlite3_bind_text(st, index, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    case QMetaType::QDate: {
+        const QByteArray t =
+            v.toDate().startOfDay().toString(QLatin1String(kStorageDateTimeFormat)).toUtf8();
+        sqlite3_bind_text(st, index, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    default: {
+        const QByteArray t = v.toString().toUtf8();
+        sqlite3_bind_text(st, index, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+    }
+    }
+}
+
+} // namespace
+
+int sqliteProgress(void* p) {
+    auto* s = static_cast<SqliteSession*>(p);
+    return s->maxQueryTimeMs_ > 0 && s->statementClock_.isValid() &&
+           s->statementClock_.elapsed() > s->maxQueryTimeMs_;
+}
+
+SqliteSession::SqliteSession(const QString& folder, const QString& databaseName,
+                             const ConnectionSettings& settings)
+    : databaseName_(databaseName) {
+    const QString file = SqliteBackend::fileOf(folder, databaseName);
+    // Opened read-write without the create flag: a missing database is never created.
+    const int rc = sqlite3_open_v2(QDir::toNativeSeparators(file).toUtf8().constData(), &db_,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString msg = db_ ? nativeMessage(db_) : QStringLiteral("out of memory");
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+        throw DbError(wordSqliteError(rc, msg), databaseName);
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    maxQueryTimeMs_ = settings.maxQueryTimeSeconds > 0 ? settings.maxQueryTimeSeconds * 1000 : 0;
+    sqlite3_progress_handler(db_, 10000, sqliteProgress, this);
+    SqliteBackend::registerFunctions(db_);
+    try {
+        run(QStringLiteral("PRAGMA journal_mode=WAL"));
+        run(QStringLiteral("PRAGMA synchronous=NORMAL"));
+        attachSiblings(folder);
+        createCatalogue(folder);
+    } catch (...) {
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+        throw;
+    }
+}
+
+SqliteSession::~SqliteSession() {
+    for (sqlite3_stmt* st : std::as_const(cache_)) {
+        sqlite3_finalize(st);
+    }
+    if (db_) {
+        if (!sqlite3_get_autocommit(db_)) {
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+        sqlite3_close_v2(db_);
+    }
+}
+
+void SqliteSession::attachSiblings(const QString& folder) {
+    const int limit = sqlite3_limit(db_, SQLITE_LIMIT_ATTACHED, -1);
+    for (const QString& name : SqliteBackend::databasesIn(folder)) {
+        if (name == databaseName_.toUpper() || int(attached_.size()) >= limit) {
+            continue;
+        }
+        query(QStringLiteral("ATTACH DATABASE ? AS \"%1\"").arg(name),
+              {QDir::toNativeSeparators(SqliteBackend::fileOf(folder, name))});
+        attached_.insert(name);
+    }
+}
+
+void SqliteSession::createCatalogue(const QString& folder) {
+    // The server's catalogue of databases and the object/column catalogue of the current
+    // database, as the upgrade and configuration checks read them.
+    run(QStringLiteral("CREATE TEMP TABLE SysDatabases(Name VARCHAR(128) COLLATE NOCASE, "
+                       "dbid INTEGER)"));
+    int id = 1;
+    for (const QString& name : SqliteBackend::databasesIn(folder)) {
+        query(QStringLiteral("INSERT INTO temp.SysDatabases VALUES(?, ?)"), {name, id++});
+    }
+    run(QStringLiteral(
+        "CREATE TEMP VIEW SysObjects AS SELECT rowid AS Id, name COLLATE NOCASE AS Name, "
+        "CASE type WHEN 'table' THEN 'U' ELSE 'V' END AS xtype "
+        "FROM main.sqlite_schema WHERE type IN ('table', 'view')"));
+    run(QStringLiteral(
+        "CREATE TEMP VIEW SysColumns AS SELECT o.rowid AS Id, c.name COLLATE NOCASE AS Name, "
+        "c.cid + 1 AS colid FROM main.sqlite_schema o, pragma_table_info(o.name, 'main') c "
+        "WHERE o.type IN ('table', 'view')"));
+}
+
+bool SqliteSession::hasTable(const QString& table) const {
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db_,
+                       "SELECT 1 FROM main.sqlite_schema WHERE type='table' AND name=? COLLATE "
+                       "NOCASE",
+                       -1, &st, nullptr);
+    const QByteArray t = table.toUtf8();
+    sqlite3_bind_text(st, 1, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+    const bool found = sqlite3_step(st) == SQLITE_ROW;
+    sqlite3_finalize(st);
+    return found;
+}
+
+void SqliteSession::fail(const QString& statementName, int code) const {
+    const int rc = code ? code : sqlite3_extended_errcode(db_);
+    throw DbError(wordSqliteError(rc, nativeMessage(db_)), statementName, rc);
+}
+
+SqlText SqliteSession::adapt(const SqlText& sql) const {
+    static const QRegularExpression threePart(
+        QStringLiteral("\\b([A-Za-z_][A-Za-z0-9_]*)\\s*\\.\\s*dbo\\s*\\.\\s*"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QString mainName = databaseName_.toUpper();
+    return sql.mapCode([&](const QString& code) {
+        if (!code.contains(QLatin1String("dbo"), Qt::CaseInsensitive)) {
+            return code;
+        }
+        QString out;
+        qsizetype last = 0;
+        auto it = threePart.globalMatch(code);
+        while (it.hasNext()) {
+            const auto m = it.next();
+            out += code.mid(last, m.capturedStart() - last);
+            const QString db = m.captured(1).toUpper();
+            out += (db == mainName ? QStringLiteral("main") : m.captured(1)) + QLatin1Char('.');
+            last = m.capturedEnd();
+        }
+        out += code.mid(last);
+        return out;
+    });
+}
+
+sqlite3_stmt* SqliteSession::prepare(const QString& statementName, const QString& text,
+                                     const char** tail, const QByteArray& utf8, int offset) {
+    sqlite3_stmt* st = nullptr;
+    const int rc = sqlite3_prepare_v3(db_, utf8.constData() + offset, int(utf8.size()) - offset,
+                                      SQLITE_PREPARE_PERSISTENT, &st, tail);
+    if (rc != SQLITE_OK) {
+        Q_UNUSED(text);
+        fail(statementName, rc);
+    }
+    return st;
+}
+
+ResultSet SqliteSession::runPositional(const QString& statementName, const QString& text,
+                                       const QList<QVariant>& values) {
+    ResultSet result;
+    const QByteArray utf8 = text.toUtf8();
+    int offset = 0;
+    int valueIndex = 0;
+    bool single = true;
+    // A text may hold several statements; the last one that returns rows gives the result.
+    while (offset < utf8.size()) {
+        sqlite3_stmt* st = nullptr;
+        const char* tail = nullptr;
+        const bool cacheable = offset == 0;
+        if (cacheable) {
+            st = cache_.value(text, nullptr);
+        }
+        if (!st) {
+            st = prepare(statementName, text, &tail, utf8, offset);
+            if (!st) {
+                break; // only blanks or comments left
+            }
+            const int consumed = int(tail - utf8.constData());
+            single = single && QByteArray(tail).trimmed().isEmpty();
+            if (cacheable && single && cache_.size() < kStatementCacheSize) {
+                cache_.insert(text, st);
+            }
+            offset = consumed;
+        } else {
+            offset = int(utf8.size());
+        }
+        const bool cached = cache_.value(text, nullptr) == st;
+        struct Reset {
+            sqlite3_stmt* st;
+            bool cached;
+            ~Reset() {
+                if (cached) {
+                    sqlite3_reset(st);
+                    sqlite3_clear_bindings(st);
+                } else {
+                    sqlite3_finalize(st);
+                }
+            }
+        } guard{st, cached};
+
+        const int count = sqlite3_bind_parameter_count(st);
+        for (int i = 1; i <= count; ++i) {
+            bindValue(st, i, valueIndex < values.size() ? values[valueIndex] : QVariant());
+            ++valueIndex;
+        }
+        const int columns = sqlite3_column_count(st);
+        ResultSet part;
+        std::vector<DeclaredType> types;
+        for (int c = 0; c < columns; ++c) {
+            const DeclaredType t = declaredType(sqlite3_column_decltype(st, c));
+            types.push_back(t);
+            part.columns.push_back({QString::fromUtf8(sqlite3_column_name(st, c)), t.type, t.size});
+        }
+        statementClock_.start();
+        const int changesBefore = sqlite3_total_changes(db_);
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            std::vector<QVariant> row;
+            row.reserve(columns);
+            for (int c = 0; c < columns; ++c) {
+                switch (sqlite3_column_type(st, c)) {
+                case SQLITE_INTEGER:
+                    if (types[c].known && types[c].type == FieldType::Float) {
+                        row.emplace_back(double(sqlite3_column_int64(st, c)));
+                    } else {
+                        row.emplace_back(QVariant::fromValue<qint64>(sqlite3_column_int64(st, c)));
+                    }
+                    break;
+                case SQLITE_FLOAT:
+                    row.emplace_back(sqlite3_column_double(st, c));
+                    break;
+                case SQLITE_NULL:
+                    row.emplace_back();
+                    break;
+                default: {
+                    const char* s = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+                    const int n = sqlite3_column_bytes(st, c);
+                    if (types[c].known && types[c].type == FieldType::DateTime) {
+                        row.push_back(readDateTime(s, n));
+                    } else {
+                        row.emplace_back(QString::fromUtf8(s, n));
+                    }
+                }
+                }
+            }
+            part.rows.push_back(std::move(row));
+        }
+        statementClock_.invalidate();
+        if (rc != SQLITE_DONE) {
+            fail(statementName);
+        }
+        part.rowsAffected =
+            columns == 0 ? sqlite3_total_changes(db_) - changesBefore : qint64(part.rows.size());
+        for (int c = 0; c < columns; ++c) {
+            if (!types[c].known) {
+                part.columns[c].type = inferType(part.rows, c);
+                if (part.columns[c].type == FieldType::DateTime) {
+                    for (auto& row : part.rows) {
+                        if (!row[c].isNull()) {
+                            const QByteArray b = row[c].toString().toUtf8();
+                            row[c] = readDateTime(b.constData(), int(b.size()));
+                        }
+                    }
+                }
+            }
+        }
+        if (columns > 0 || !result.hasRows()) {
+            const qint64 affected = result.rowsAffected + (columns == 0 ? part.rowsAffected : 0);
+            if (columns > 0) {
+                result = std::move(part);
+            }
+            result.rowsAffected = affected;
+        }
+        if (cached) {
+            break;
+        }
+    }
+    return result;
+}
+
+ResultSet SqliteSession::query(const QString& sql, const QList<QVariant>& values,
+                               const QString& statementName) {
+    return runPositional(statementName, sql, values);
+}
+
+void SqliteSession::run(const QString& sql, const QString& statementName) {
+    runPositional(statementName, sql, {});
+}
+
+// T-SQL's "If [Not] Exists (select ...) [Begin] statement [End]", run on the client:
+// the condition is queried, then the statement runs when it holds.
+bool SqliteSession::runIfExists(const QString& statementName, const SqlText& sql,
+                                const Params& params, ResultSet* out) {
+    const QString s = sql.original();
+    static const QRegularExpression head(QStringLiteral("^\\s*if\\b"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const auto hm = head.match(s);
+    if (!hm.hasMatch()) {
+        return false;
+    }
+    qsizetype pos = hm.capturedEnd();
+    auto skipBlanks = [&] {
+        while (pos < s.size() && s[pos].isSpace()) {
+            ++pos;
+        }
+    };
+    auto word = [&](const char* w) {
+        const QLatin1String lw(w);
+        if (s.mid(pos, lw.size()).compare(lw, Qt::CaseInsensitive) == 0 &&
+            (pos + lw.size() >= s.size() || !s[pos + lw.size()].isLetterOrNumber())) {
+            pos += lw.size();
+            return true;
+        }
+        return false;
+    };
+    auto matching = [&](qsizetype open) -> qsizetype {
+        int depth = 0;
+        for (qsizetype i = open; i < s.size(); ++i) {
+            const QChar c = s[i];
+            if (c == QLatin1Char('\'')) {
+                i = s.indexOf(QLatin1Char('\''), i + 1);
+                if (i < 0) {
+                    return -1;
+                }
+            } else if (c == QLatin1Char('(')) {
+                ++depth;
+            } else if (c == QLatin1Char(')') && --depth == 0) {
+                return i;
+            }
+        }
+        return -1;
+    };
+    int wraps = 0;
+    skipBlanks();
+    while (pos < s.size() && s[pos] == QLatin1Char('(')) {
+        ++wraps;
+        ++pos;
+        skipBlanks();
+    }
+    const bool negate = word("not");
+    skipBlanks();
+    if (!word("exists")) {
+        throw DbError(QStringLiteral("Incorrect syntax near the keyword 'If'."), statementName);
+    }
+    skipBlanks();
+    const qsizetype close = pos < s.size() && s[pos] == QLatin1Char('(') ? matching(pos) : -1;
+    if (close < 0) {
+        throw DbError(QStringLiteral("Incorrect syntax near 'Exists'."), statementName);
+    }
+    const QString condition = s.mid(pos + 1, close - pos - 1);
+    pos = close + 1;
+    for (int i = 0; i < wraps; ++i) {
+        skipBlanks();
+        if (pos >= s.size() || s[pos] != QLatin1Char(')')) {
+            throw DbError(QStringLiteral("Incorrect syntax near ')'."), statementName);
+        }
+        ++pos;
+    }
+    QString body = s.mid(pos).trimmed();
+    static const QRegularExpression block(QStringLiteral("^begin\\b(.*)\\bend$"),
+                                          QRegularExpression::CaseInsensitiveOption |
+                                              QRegularExpression::DotMatchesEverythingOption);
+    const auto bm = block.match(body);
+    if (bm.hasMatch()) {
+        body = bm.captured(1).trimmed();
+    }
+    const bool exists = !execute(statementName, SqlText(condition), params).rows.empty();
+    if (exists != negate && !body.isEmpty()) {
+        *out = execute(statementName, SqlText(body), params);
+    }
+    return true;
+}
+
+ResultSet SqliteSession::execute(const QString& statementName, const SqlText& sql,
+                                 const Params& params) {
+    ResultSet result;
+    if (runIfExists(statementName, sql, params, &result)) {
+        return result;
+    }
+    QStringList names;
+    const QString text = adapt(sql).positional(&names);
+    QList<QVariant> values;
+    values.reserve(names.size());
+    for (const QString& n : names) {
+        const Param* p = params.find(n);
+        if (!p) {
+            throw DbError(QStringLiteral("Parameter '%1' has no value").arg(n), statementName);
+        }
+        values << p->value;
+    }
+    return runPositional(statementName, text, values);
+}
+
+void SqliteSession::callProcedure(const QString& name, Params& params) {
+    SqliteProcedures::call(*this, name, params);
+}
+
+void SqliteSession::begin() {
+    if (!sqlite3_get_autocommit(db_)) {
+        throw DbError(QStringLiteral("A transaction is already active on this connection."));
+    }
+    // Immediate: the write lock is taken at once, so two savers queue instead of deadlocking.
+    run(QStringLiteral("BEGIN IMMEDIATE"), QStringLiteral("BEGIN TRANSACTION"));
+}
+
+void SqliteSession::commit() {
+    run(QStringLiteral("COMMIT"), QStringLiteral("COMMIT"));
+}
+
+void SqliteSession::rollback() {
+    if (!sqlite3_get_autocommit(db_)) {
+        run(QStringLiteral("ROLLBACK"), QStringLiteral("ROLLBACK"));
+    }
+}
+
+bool SqliteSession::inTransaction() const {
+    return !sqlite3_get_autocommit(db_);
+}
+
+void SqliteSession::savepoint(const QString& name) {
+    run(QStringLiteral("SAVEPOINT \"%1\"").arg(name));
+}
+
+void SqliteSession::releaseSavepoint(const QString& name) {
+    run(QStringLiteral("RELEASE SAVEPOINT \"%1\"").arg(name));
+}
+
+void SqliteSession::rollbackToSavepoint(const QString& name) {
+    run(QStringLiteral("ROLLBACK TO SAVEPOINT \"%1\"").arg(name));
+    run(QStringLiteral("RELEASE SAVEPOINT \"%1\"").arg(name));
+}
+
+} // namespace db

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "platform/db/Backend.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QSet>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace db {
+
+// One connection of the embedded server: the requested database is "main", the folder's
+// other databases are attached under their names so three-part names reach them.
+class SqliteSession : public Session {
+public:
+    SqliteSession(const QString& folder, const QString& databaseName,
+                  const ConnectionSettings& settings);
+    ~SqliteSession() override;
+
+    QString kind() const override { return QStringLiteral("sqlite"); }
+    QString databaseName() const override { return databaseName_; }
+
+    ResultSet execute(const QString& statementName, const SqlText& sql,
+                      const Params& params) override;
+    void callProcedure(const QString& name, Params& params) override;
+
+    void begin() override;
+    void commit() override;
+    void rollback() override;
+    bool inTransaction() const override;
+    void savepoint(const QString& name) override;
+    void releaseSavepoint(const QString& name) override;
+    void rollbackToSavepoint(const QString& name) override;
+
+    // Runs plain SQL without parameters (used by procedures and set-up).
+    void run(const QString& sql, const QString& statementName = {});
+    // Runs a statement with positional values.
+    ResultSet query(const QString& sql, const QList<QVariant>& values,
+                    const QString& statementName = {});
+
+    sqlite3* handle() const { return db_; }
+    bool hasTable(const QString& table) const;
+
+    // The statement text as this backend runs it: three-part names become schema names.
+    SqlText adapt(const SqlText& sql) const;
+
+private:
+    struct Prepared;
+    ResultSet runPositional(const QString& statementName, const QString& text,
+                            const QList<QVariant>& values);
+    sqlite3_stmt* prepare(const QString& statementName, const QString& text, const char** tail,
+                          const QByteArray& utf8, int offset);
+    [[noreturn]] void fail(const QString& statementName, int code = 0) const;
+    bool runIfExists(const QString& statementName, const SqlText& sql, const Params& params,
+                     ResultSet* out);
+    void attachSiblings(const QString& folder);
+    void createCatalogue(const QString& folder);
+
+    sqlite3* db_ = nullptr;
+    QString databaseName_;
+    QSet<QString> attached_; // upper-case names of attached databases
+    int maxQueryTimeMs_ = 0;
+    QElapsedTimer statementClock_;
+    QHash<QString, sqlite3_stmt*> cache_;
+    int savepointDepth_ = 0;
+
+    friend int sqliteProgress(void*);
+};
+
+} // namespace db
