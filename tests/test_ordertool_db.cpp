@@ -542,7 +542,8 @@ TEST_F(DemoServer, DocumentNumbersRunOnFromTheStoredDocuments) {
                                                        "DocumentLength FROM DocumentNo WHERE "
                                                        "Code = '") +
                                            d.code + "'")) {
-            const std::string& prefix = row.at(1);
+            // Numbers are issued as Prefix, two-digit year, zero-padded running number.
+            const std::string prefix = row.at(1) + row.at(0).substr(2);
             const auto numbers = server.column(std::string(d.numbers));
             long long highest = 0;
             for (const std::string& number : numbers) {
@@ -723,12 +724,13 @@ TEST_F(ScaleServer, TransferRowsAreARealisticAndConsistentMix) {
     // Numbering continues after the highest stored number of each year.
     for (const auto& row : server.rows("SELECT DocYear, Prefix, LastNo FROM DocumentNo WHERE Code "
                                        "IN ('ORD-SHARE', 'PICKSPECIA')")) {
+        const std::string prefix = row[1] + row[0].substr(2);
         const long long stored = server.number(
-            "SELECT coalesce(max(CAST(substr(n, " + std::to_string(row[1].size() + 1) +
+            "SELECT coalesce(max(CAST(substr(n, " + std::to_string(prefix.size() + 1) +
             ") AS INTEGER)), 0) FROM (SELECT OrderNO n FROM OrderShereHd UNION SELECT OrderNo "
             "FROM TranBranch) WHERE n LIKE '" +
-            row[1] + "%'");
-        EXPECT_GE(std::stoll(row[2]), stored) << row[1];
+            prefix + "%'");
+        EXPECT_GE(std::stoll(row[2]), stored) << prefix;
     }
     EXPECT_EQ(server.number("SELECT count(*) FROM QRV_CONFIG_NVK.DatabaseList WHERE DatabaseName "
                             "= 'NVKDC'"),

@@ -442,12 +442,9 @@ void writeDocumentNumbers(ServerSink& sink, int year, const DocumentCounters& la
     auto& numbers = sink.table(
         kCompanyDb, "DocumentNo",
         {"Code", "DocYear", "Description", "Prefix", "LastNo", "DocumentLength", "AutoRun"});
-    numbers.add({"ORD-SHARE", year, "ใบแบ่งสินค้า", documentPrefix("SH", year), last.share,
-                 kDocumentLength, "Y"});
-    numbers.add({"PICKSPECIA", year, "ใบสั่งพิเศษ", documentPrefix("SP", year), last.special,
-                 kDocumentLength, "Y"});
-    numbers.add({"PRODUCTMANAGE", year, "เลขที่จัดสินค้า", documentPrefix("PM", year), last.picking,
-                 kDocumentLength, "Y"});
+    numbers.add({"ORD-SHARE", year, "ใบแบ่งสินค้า", "SH", last.share, kDocumentLength, "Y"});
+    numbers.add({"PICKSPECIA", year, "ใบสั่งพิเศษ", "SP", last.special, kDocumentLength, "Y"});
+    numbers.add({"PRODUCTMANAGE", year, "เลขที่จัดสินค้า", "PM", last.picking, kDocumentLength, "Y"});
 }
 
 void writeServerInfo(ServerSink& sink, Day today, const char* description) {

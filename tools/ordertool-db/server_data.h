@@ -26,7 +26,8 @@ std::string ean13(std::uint64_t first12);
 std::string unitBarcode(int productId, int unit);
 std::string zeroPad(std::int64_t value, int width);
 
-// Document numbers: prefix of the document code, two-digit year, running number; 12 characters.
+// Document numbers, as the server's numbering procedure issues them: the code's Prefix, the
+// two-digit year, the running number zero-padded to DocumentLength (12) characters in all.
 inline constexpr int kDocumentLength = 12;
 std::string documentPrefix(const char* codePrefix, int year);
 std::string documentNo(const char* codePrefix, int year, std::int64_t number);
