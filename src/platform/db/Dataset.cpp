@@ -216,7 +216,16 @@ Dataset::Bookmark Dataset::nextSeq(int position) const {
         }
         return std::floor(maxSeq) + 1;
     }
-    return (before + rows_[position].seq) / 2;
+    // A row deleted from this gap keeps its place among the pending updates; the new row
+    // goes after it, so the delete is sent first and the two never share a number.
+    const Bookmark after = rows_[position].seq;
+    Bookmark lower = before;
+    for (const Row& r : deleted_) {
+        if (r.seq > lower && r.seq < after) {
+            lower = r.seq;
+        }
+    }
+    return (lower + after) / 2;
 }
 
 void Dataset::addRow(int position) {
