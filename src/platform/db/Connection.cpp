@@ -3,6 +3,7 @@
 #include "platform/db/DbError.h"
 
 #include <QHash>
+#include <algorithm>
 #include <cstdio>
 
 namespace db {
@@ -121,6 +122,10 @@ void Connection::onTransactionEnd(std::function<void(bool)> callback) {
 void Connection::finishTransaction(bool committed) {
     auto callbacks = std::move(transactionCallbacks_);
     transactionCallbacks_.clear();
+    if (!committed) {
+        // Undo runs newest first: each step puts back the state the one before it left.
+        std::reverse(callbacks.begin(), callbacks.end());
+    }
     for (auto& cb : callbacks) {
         cb(committed);
     }

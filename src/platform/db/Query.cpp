@@ -186,6 +186,19 @@ void Query::applyUpdates() {
                         r.old = sent.old;
                     }
                 }
+                // Deleted since it was sent: the delete is keyed by what the server holds
+                // again, and a row whose insert is undone has nothing left to delete.
+                auto& deleted = self->deleted_;
+                for (auto it = deleted.begin(); it != deleted.end();) {
+                    if (it->seq != sent.seq) {
+                        ++it;
+                    } else if (sent.status == RowStatus::Inserted) {
+                        it = deleted.erase(it);
+                    } else {
+                        it->old = sent.old;
+                        ++it;
+                    }
+                }
             }
             self->deleted_.insert(self->deleted_.end(), sentDeletes.begin(), sentDeletes.end());
         });
