@@ -255,8 +255,17 @@ SqlText SqliteSession::adapt(const SqlText& sql) const {
     static const QRegularExpression threePart(
         QStringLiteral("\\b([A-Za-z_][A-Za-z0-9_]*)\\s*\\.\\s*dbo\\s*\\.\\s*"),
         QRegularExpression::CaseInsensitiveOption);
+    // Left, Right and IsNull are keywords to SQLite: called unquoted they do not parse.
+    static const QRegularExpression keywordCall(QStringLiteral("\\b(left|right|isnull)(\\s*\\()"),
+                                                QRegularExpression::CaseInsensitiveOption);
     const QString mainName = databaseName_.toUpper();
-    return sql.mapCode([&](const QString& code) {
+    return sql.mapCode([&](const QString& original) {
+        QString code = original;
+        if (code.contains(QLatin1String("left"), Qt::CaseInsensitive) ||
+            code.contains(QLatin1String("right"), Qt::CaseInsensitive) ||
+            code.contains(QLatin1String("isnull"), Qt::CaseInsensitive)) {
+            code.replace(keywordCall, QStringLiteral("\"\\1\"\\2"));
+        }
         if (!code.contains(QLatin1String("dbo"), Qt::CaseInsensitive)) {
             return code;
         }

@@ -43,7 +43,8 @@ public:
     sqlite3* handle() const { return db_; }
     bool hasTable(const QString& table) const;
 
-    // The statement text as this backend runs it: three-part names become schema names.
+    // The statement text as this backend runs it: three-part names become schema names and
+    // calls of Left, Right and IsNull (keywords to SQLite) get their names quoted.
     SqlText adapt(const SqlText& sql) const;
 
 private:
