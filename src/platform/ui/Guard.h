@@ -36,6 +36,18 @@ template <class F, class... Args> void invokeHandler(F& f, Args&&... args) {
     }
 }
 
+// Calls a member handler of the receiver, with the signal's arguments when it takes them.
+template <class Member, class Receiver, class... Args>
+void invokeMember(Member member, Receiver* receiver, Args&&... args) {
+    if constexpr (std::is_invocable_v<Member, Receiver*, Args&&...>) {
+        std::invoke(member, receiver, std::forward<Args>(args)...);
+    } else {
+        static_assert(std::is_invocable_v<Member, Receiver*>,
+                      "a handler takes the signal's arguments or none");
+        std::invoke(member, receiver);
+    }
+}
+
 } // namespace detail
 
 // A callable that runs f and delivers whatever it throws.
@@ -55,11 +67,7 @@ template <class Sender, class Signal, class Receiver, class Member>
 QMetaObject::Connection on(Sender* sender, Signal signal, Receiver* receiver, Member member) {
     return QObject::connect(
         sender, signal, receiver, guard([receiver, member](auto&&... args) -> void {
-            if constexpr (std::is_invocable_v<Member, Receiver*, decltype(args)...>) {
-                std::invoke(member, receiver, std::forward<decltype(args)>(args)...);
-            } else {
-                std::invoke(member, receiver);
-            }
+            detail::invokeMember(member, receiver, std::forward<decltype(args)>(args)...);
         }));
 }
 

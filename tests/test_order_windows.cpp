@@ -1,0 +1,111 @@
+// The two document windows: captions, tool bars and sizes.
+#include "data/Dm_Config.h"
+#include "orders/Fr_OrderShere.h"
+#include "orders/Fr_OrderSpecial.h"
+#include "platform/ui/Modal.h"
+#include "support/GuiApp.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QTest>
+#include <QToolButton>
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+class OrderWindows : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing_support::guiApp();
+        previous_ = DmConfig;
+        config_.MenuCaption = QStringLiteral("ใบสั่งจัดพิเศษ");
+        DmConfig = &config_;
+    }
+    void TearDown() override { DmConfig = previous_; }
+
+    // Buttons shown, left to right, by their captions.
+    static QStringList shownButtons(const TFrForm& form) {
+        QList<QToolButton*> buttons = form.ToolBar1->findChildren<QToolButton*>();
+        std::sort(buttons.begin(), buttons.end(),
+                  [](const QToolButton* a, const QToolButton* b) { return a->x() < b->x(); });
+        QStringList captions;
+        for (const QToolButton* b : buttons) {
+            if (b->isVisible()) {
+                captions << b->text();
+            }
+        }
+        return captions;
+    }
+
+    ui::ScriptedModalPrompts prompts_;
+    ui::ScopedPrompts scope_{prompts_};
+    TDMConfig config_;
+    TDMConfig* previous_ = nullptr;
+};
+
+TEST_F(OrderWindows, ShareOrder) {
+    for (bool showApprove : {false, true}) {
+        SCOPED_TRACE(showApprove);
+        TFrOrderShere form;
+        form.ShowApprove = showApprove;
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+
+        EXPECT_EQ(form.windowTitle(), QStringLiteral("บันทึกใบแบ่ง Approved AUTO (M22.07.22)"));
+        EXPECT_EQ(QGuiApplication::applicationDisplayName(), QStringLiteral("ใบแบ่ง"))
+            << "the design caption, copied before the form replaces it";
+        EXPECT_EQ(form.VersionText, QStringLiteral("M22.07.22"));
+        EXPECT_EQ(form.DocCode, QStringLiteral("ORD-SHARE"));
+        EXPECT_EQ(form.size(), QSize(1156, 560));
+        QStringList expected{QStringLiteral("New"), QStringLiteral("Save"), QStringLiteral("Exit")};
+        if (showApprove) {
+            expected << QStringLiteral("Approved");
+        }
+        EXPECT_EQ(shownButtons(form), expected);
+        EXPECT_EQ(form.AcApproved->text(), QStringLiteral("AcApproved"));
+        EXPECT_TRUE(form.AcApproved->shortcut().isEmpty());
+        EXPECT_EQ(form.BApproved->isEnabled(), !showApprove)
+            << "the reset disables Approved when it is offered";
+        EXPECT_FALSE(form.AcSave->isEnabled());
+        EXPECT_EQ(form.BNew->size(), QSize(54, 36));
+    }
+}
+
+TEST_F(OrderWindows, SpecialOrder) {
+    TFrOrderSpecial form;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+
+    const QString caption = QStringLiteral("ใบสั่งจัดพิเศษ (M24.03.26)");
+    EXPECT_EQ(form.windowTitle(), caption);
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), caption);
+    EXPECT_EQ(form.DocCode, QStringLiteral("PICKSPECIA"));
+    EXPECT_EQ(form.size(), QSize(1140, 695));
+    EXPECT_EQ(shownButtons(form),
+              (QStringList{QStringLiteral("New"), QStringLiteral("Save"), QStringLiteral("Print"),
+                           QStringLiteral("Exit"), QStringLiteral("Import Excel")}));
+    for (const QToolButton* b :
+         {form.BNew, form.BSave, form.BPrint, form.BExit, form.BtImportExcel}) {
+        EXPECT_EQ(b->size(), QSize(65, 36)) << b->text().toStdString();
+    }
+    EXPECT_FALSE(form.BtImportExcel->isEnabled());
+    EXPECT_FALSE(form.AcSave->isEnabled());
+    EXPECT_TRUE(form.AcPrint->isEnabled());
+
+    // Print is offered and does nothing.
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &form; }));
+    QTest::keyClick(&form, Qt::Key_P, Qt::ControlModifier);
+    EXPECT_TRUE(prompts_.entries().empty());
+    EXPECT_TRUE(form.isVisible());
+}
+
+TEST_F(OrderWindows, SpecialOrderWithoutConfigurationShowsTheVersionOnly) {
+    DmConfig = nullptr;
+    EXPECT_EQ(TFrOrderSpecial::captionText(), QStringLiteral(" (M24.03.26)"));
+}
+
+} // namespace
