@@ -1,9 +1,5 @@
-#include <QCoreApplication>
+#include "app/Startup.h"
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        return 0;
-    }
-    QCoreApplication app(argc, argv);
-    return 0;
+    return runProgram(argc, argv);
 }

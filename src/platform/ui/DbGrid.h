@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/ui/DatasetModel.h"
+
+#include <QTableView>
+
+namespace ui {
+
+// A data-aware grid: shows a dataset through DatasetModel and keeps the view's current
+// row and the dataset's cursor together in both directions.
+class DbGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit DbGrid(QWidget* parent = nullptr);
+
+    void setDataset(db::Dataset* dataset);
+    db::Dataset* dataset() const { return model_ ? model_->dataset() : nullptr; }
+    DatasetModel* datasetModel() const { return model_; }
+    void setColumns(std::vector<GridColumn> columns);
+    void setCellColors(DatasetModel::ColorsFn fn);
+    // Rows painted alternately in this colour (none by default).
+    void setAlternateRowColor(const QColor& color);
+    void setTitlesClickable(bool on);
+
+    // The field of the current column; nullptr without one.
+    db::Field* selectedField() const;
+    void setSelectedField(const QString& fieldName);
+
+signals:
+    void titleClicked(db::Field* field);
+    void rowDoubleClicked();
+
+protected:
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    void followDataset(int row);
+    void applyWidths();
+
+    DatasetModel* model_ = nullptr;
+    bool syncing_ = false;
+};
+
+} // namespace ui
