@@ -59,13 +59,27 @@ ResultSet Query::run() {
 void Query::doOpen(std::vector<FieldDef>& defs, std::vector<Row>& rows) {
     ResultSet r = run();
     rowsAffected_ = r.rowsAffected;
+    std::vector<int> converted; // columns whose declared type differs from the server's
     for (const ColumnInfo& c : r.columns) {
-        defs.push_back(FieldDef{c.name, c.type, c.size});
+        FieldDef def{c.name, c.type, c.size};
+        for (const FieldDef& d : declared_) {
+            if (d.name.compare(c.name, Qt::CaseInsensitive) == 0) {
+                if (d.type != c.type) {
+                    converted.push_back(int(defs.size()));
+                }
+                def.type = d.type;
+                def.size = d.size ? d.size : c.size;
+            }
+        }
+        defs.push_back(def);
     }
     rows.reserve(r.rows.size());
     for (auto& values : r.rows) {
         Row row;
         row.values = std::move(values);
+        for (int i : converted) {
+            row.values[i] = convertTo(row.values[i], defs[i].type);
+        }
         rows.push_back(std::move(row));
     }
 }

@@ -49,6 +49,12 @@ public:
     qint64 execSQL();
     qint64 rowsAffected() const { return rowsAffected_; }
 
+    // Fixes the type of a result column, whatever the server reports: an expression column
+    // of an empty result has no type of its own.
+    void declareField(const QString& name, FieldType type, int size = 0) {
+        declared_.push_back(FieldDef{name, type, size});
+    }
+
     void setCachedUpdates(bool on) { cachedUpdates_ = on; }
     bool cachedUpdates() const { return cachedUpdates_; }
     void setUpdateObject(UpdateSql* update) { update_ = update; }
@@ -75,6 +81,7 @@ private:
     QString connectionName_;
     SqlSource source_;
     Params params_;
+    std::vector<FieldDef> declared_;
     UpdateSql* update_ = nullptr;
     bool cachedUpdates_ = false;
     qint64 rowsAffected_ = 0;

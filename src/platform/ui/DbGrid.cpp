@@ -3,6 +3,7 @@
 #include "platform/ui/Guard.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 namespace ui {
@@ -103,6 +104,19 @@ void DbGrid::currentChanged(const QModelIndex& current, const QModelIndex& previ
     }
     model_->setSelectedRow(current.row());
     viewport()->update();
+}
+
+void DbGrid::keyPressEvent(QKeyEvent* event) {
+    if (enterLikeTab_ && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        state() != QAbstractItemView::EditingState) {
+        const QModelIndex next = moveCursor(QAbstractItemView::MoveNext, event->modifiers());
+        if (next.isValid()) {
+            setCurrentIndex(next);
+        }
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 void DbGrid::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -21,6 +21,8 @@ public:
     // Rows painted alternately in this colour (none by default).
     void setAlternateRowColor(const QColor& color);
     void setTitlesClickable(bool on);
+    // Enter moves to the next cell as Tab does (and commits an open editor).
+    void setEnterMovesLikeTab(bool on) { enterLikeTab_ = on; }
 
     // The field of the current column; nullptr without one.
     db::Field* selectedField() const;
@@ -33,6 +35,7 @@ signals:
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void followDataset(int row);
@@ -40,6 +43,7 @@ private:
 
     DatasetModel* model_ = nullptr;
     bool syncing_ = false;
+    bool enterLikeTab_ = false;
 };
 
 } // namespace ui
