@@ -3,6 +3,7 @@
 #include "orders/Fr_OrderShere.h"
 #include "orders/Fr_OrderSpecial.h"
 #include "platform/ui/Modal.h"
+#include "support/DemoModules.h"
 #include "support/GuiApp.h"
 
 #include <QAction>
@@ -47,6 +48,7 @@ protected:
 };
 
 TEST_F(OrderWindows, ShareOrder) {
+    testing_support::DemoModules modules; // a new order reads the server's date
     for (bool showApprove : {false, true}) {
         SCOPED_TRACE(showApprove);
         TFrOrderShere form;

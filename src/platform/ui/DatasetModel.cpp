@@ -17,13 +17,24 @@ DatasetModel::DatasetModel(db::Dataset* dataset, QObject* parent)
 }
 
 void DatasetModel::reset() {
+    // Same shape: repaint only, so the view keeps its current cell and any open editor.
+    const int rows = rowCount();
+    const int columns = columnCount();
+    if (rows == shownRows_ && columns == shownColumns_ && rows > 0) {
+        emit dataChanged(index(0, 0), index(rows - 1, columns - 1));
+        return;
+    }
     beginResetModel();
+    shownRows_ = rows;
+    shownColumns_ = columns;
     endResetModel();
 }
 
 void DatasetModel::setColumns(std::vector<GridColumn> columns) {
     beginResetModel();
     columns_ = std::move(columns);
+    shownRows_ = rowCount();
+    shownColumns_ = columnCount();
     endResetModel();
 }
 

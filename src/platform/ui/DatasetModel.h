@@ -60,6 +60,8 @@ private:
     std::vector<GridColumn> columns_;
     ColorsFn colors_;
     int selectedRow_ = -1;
+    int shownRows_ = -1;
+    int shownColumns_ = -1;
 };
 
 } // namespace ui

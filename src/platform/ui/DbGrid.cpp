@@ -85,14 +85,18 @@ void DbGrid::followDataset(int row) {
     syncing_ = true;
     model_->setSelectedRow(row);
     if (row >= 0 && row < model_->rowCount()) {
-        const int column = currentIndex().isValid() ? currentIndex().column() : 0;
-        setCurrentIndex(model_->index(row, column));
+        // A reset of the model forgets the current cell: the column the user was in stays.
+        const int column = currentIndex().isValid() ? currentIndex().column() : lastColumn_;
+        setCurrentIndex(model_->index(row, std::min(column, model_->columnCount() - 1)));
     }
     syncing_ = false;
 }
 
 void DbGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTableView::currentChanged(current, previous);
+    if (current.isValid()) {
+        lastColumn_ = current.column();
+    }
     if (syncing_ || !model_ || !current.isValid() || current.row() == previous.row()) {
         return;
     }

@@ -24,6 +24,9 @@ public:
     // Enter moves to the next cell as Tab does (and commits an open editor).
     void setEnterMovesLikeTab(bool on) { enterLikeTab_ = on; }
 
+    // True while a cell editor is open.
+    bool isEditing() const { return state() == QAbstractItemView::EditingState; }
+
     // The field of the current column; nullptr without one.
     db::Field* selectedField() const;
     void setSelectedField(const QString& fieldName);
@@ -44,6 +47,7 @@ private:
     DatasetModel* model_ = nullptr;
     bool syncing_ = false;
     bool enterLikeTab_ = false;
+    int lastColumn_ = 0;
 };
 
 } // namespace ui

@@ -1,0 +1,44 @@
+#include "support/DemoModules.h"
+
+#include "support/DemoServer.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace testing_support {
+
+DemoModules::DemoModules(int userId, int menuId)
+    : previousDir_(QDir::currentPath()), previousDm_(DM), previousConfig_(DmConfig) {
+    folder_ = freshDemoServer();
+    QDir::setCurrent(work_.path());
+    QFile f(QStringLiteral("Server.Dat"));
+    if (f.open(QIODevice::WriteOnly)) {
+        f.write(serverName().toUtf8() + "\r\n");
+    }
+    f.close();
+    dm_ = std::make_unique<TDM>();
+    dm_->CommandLine = {QStringLiteral("ordertool"), QString::number(menuId),
+                        QString::number(userId),     QStringLiteral("NVKDC"),
+                        QStringLiteral("x"),         QStringLiteral("4")};
+    DM = dm_.get();
+    config_ = std::make_unique<TDMConfig>();
+    DmConfig = config_.get();
+    DmConfig->MenuId = menuId;
+    DmConfig->UserId = userId;
+    DmConfig->CheckRight(menuId, userId);
+    DmConfig->GetCompanyConfig(QStringLiteral("NVKDC"));
+}
+
+DemoModules::~DemoModules() {
+    config_.reset();
+    dm_.reset();
+    DM = previousDm_;
+    DmConfig = previousConfig_;
+    QDir::setCurrent(previousDir_);
+}
+
+QString DemoModules::serverName() const {
+    return testing_support::serverName(folder_);
+}
+
+} // namespace testing_support
