@@ -1141,3 +1141,31 @@ TEST(Connections, MaxQueryTimeStopsARunawayStatement) {
 }
 
 } // namespace
+
+TEST(MemTableRows, ManyInsertsAtOnePlaceKeepOrderAndDistinctBookmarks) {
+    db::MemTable t;
+    t.addField(QStringLiteral("N"), db::FieldType::Integer);
+    t.open();
+    for (int n : {1, 1000}) {
+        t.append();
+        t.fieldByName(QStringLiteral("N")).setValue(n);
+        t.post();
+    }
+    // Each new row goes in just before the last one, halving the same gap every time.
+    for (int i = 0; i < 120; ++i) {
+        t.setRecNo(t.recordCount());
+        t.insert();
+        t.fieldByName(QStringLiteral("N")).setValue(2 + i);
+        t.post();
+    }
+    std::vector<db::Dataset::Bookmark> marks;
+    qint64 previous = 0;
+    for (t.first(); !t.eof(); t.next()) {
+        marks.push_back(t.bookmark());
+        const qint64 n = t.fieldByName(QStringLiteral("N")).asInteger();
+        EXPECT_GT(n, previous) << "row order kept";
+        previous = n;
+    }
+    std::sort(marks.begin(), marks.end());
+    EXPECT_EQ(std::adjacent_find(marks.begin(), marks.end()), marks.end()) << "bookmarks distinct";
+}

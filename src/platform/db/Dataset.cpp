@@ -203,7 +203,32 @@ Dataset::Row Dataset::makeRow(std::vector<QVariant> values) {
     return r;
 }
 
-Dataset::Bookmark Dataset::nextSeq(int position) const {
+void Dataset::renumber() {
+    std::vector<Row*> all;
+    for (Row& r : rows_) {
+        all.push_back(&r);
+    }
+    for (Row& r : deleted_) {
+        all.push_back(&r);
+    }
+    std::sort(all.begin(), all.end(), [](const Row* a, const Row* b) { return a->seq < b->seq; });
+    Bookmark next = 0;
+    for (Row* r : all) {
+        r->seq = ++next;
+    }
+}
+
+Dataset::Bookmark Dataset::nextSeq(int position) {
+    const Bookmark seq = seqBetween(position);
+    if (seq > 0) {
+        return seq;
+    }
+    // Inserts at one place used up the room between two numbers: number the rows afresh.
+    renumber();
+    return seqBetween(position);
+}
+
+Dataset::Bookmark Dataset::seqBetween(int position) const {
     // Between the neighbours' sequence numbers, so that pending updates keep row order.
     const Bookmark before = position > 0 ? rows_[position - 1].seq : 0;
     if (position >= int(rows_.size())) {
@@ -225,7 +250,8 @@ Dataset::Bookmark Dataset::nextSeq(int position) const {
             lower = r.seq;
         }
     }
-    return (lower + after) / 2;
+    const Bookmark mid = (lower + after) / 2;
+    return mid > lower && mid < after ? mid : 0;
 }
 
 void Dataset::addRow(int position) {

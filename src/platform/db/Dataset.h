@@ -162,7 +162,9 @@ private:
     const std::vector<QVariant>* currentValues() const;
     void setFieldValue(Field& field, const QVariant& value);
     void addRow(int position);
-    Bookmark nextSeq(int position) const;
+    Bookmark nextSeq(int position);
+    Bookmark seqBetween(int position) const; // 0 when no number is left between the neighbours
+    void renumber();
 
     DatasetState state_ = DatasetState::Inactive;
     int cur_ = -1;
