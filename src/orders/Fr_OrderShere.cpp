@@ -1,9 +1,59 @@
 #include "orders/Fr_OrderShere.h"
 
+#include "data/Dm_Config.h"
+#include "data/SharedStatements.h"
+#include "data/U_DM.h"
+#include "forms/F_SearchProductUnitsTivasMaster.h"
+#include "forms/Fr_SearchOrderShereNo.h"
+#include "orders/ShareOrderSql.h"
+#include "platform/db/DbError.h"
+#include "platform/ui/DataLink.h"
+#include "platform/ui/DbGrid.h"
+#include "platform/ui/Edits.h"
+#include "platform/ui/Focus.h"
+#include "platform/ui/Format.h"
+#include "platform/ui/GridEditors.h"
 #include "platform/ui/Guard.h"
+#include "platform/ui/Modal.h"
+#include "util/Text.h"
+#include "util/Workstation.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QToolButton>
+
+namespace {
+
+const char* const kFooterPicture = ",0.##;-,0.##";
+const char* const kStockPicture = "#,##0.##;-#,##0.##";
+const QColor kFilledQuantity(174, 251, 205);
+const QColor kAlternateRow(240, 202, 166);
+const QColor kMaroon(128, 0, 0);
+
+// An order another workstation approved while this one had it on screen.
+struct OrderTaken {};
+
+QToolButton* flatButton(QWidget* parent, const QString& hint) {
+    auto* b = new QToolButton(parent);
+    b->setText(QStringLiteral("..."));
+    b->setToolTip(hint);
+    b->setAutoRaise(true);
+    b->setFocusPolicy(Qt::NoFocus);
+    return b;
+}
+
+bool isF5(const QKeyEvent& e) {
+    return e.key() == Qt::Key_F5;
+}
+
+} // namespace
 
 TFrOrderShere::TFrOrderShere(QWidget* parent) : TFrForm(parent) {
     // The design caption; FormShow copies it into the application title before replacing it.
@@ -18,7 +68,242 @@ TFrOrderShere::TFrOrderShere(QWidget* parent) : TFrForm(parent) {
 
     connect(AcSave, &QAction::triggered, this, ui::guard([this] { AcSaveExecute(); }));
     connect(AcApproved, &QAction::triggered, this, ui::guard([this] { AcApprovedExecute(); }));
+
+    QHd.setObjectName(QStringLiteral("QHd"));
+    QHd.setConnectionName(QStringLiteral("DMDATA"));
+    QHd.setSql(share_sql::header());
+    QHd.declareField(QStringLiteral("UnitPicking"), db::FieldType::Float);
+    QHd.setCachedUpdates(true);
+    UHd = share_sql::headerUpdate();
+    QHd.setUpdateObject(&UHd);
+
+    QDt.setObjectName(QStringLiteral("QDt"));
+    QDt.setConnectionName(QStringLiteral("DMDATA"));
+    QDt.setSql(share_sql::detail());
+    for (const char* f : {"OrderQnty", "BackOrder", "ReOrderQnty", "MinQnty", "MaxQnty",
+                          "OldOrderQnty", "ProductRoute", "OnhandBranch"}) {
+        QDt.declareField(QLatin1String(f), db::FieldType::Float);
+    }
+    for (const char* f : {"Status", "Remark", "ProductManageNo", "BranchName", "CloseOrder"}) {
+        QDt.declareField(QLatin1String(f), db::FieldType::Text);
+    }
+    QDt.declareField(QStringLiteral("OrderShereHd"), db::FieldType::Integer);
+    QDt.setCachedUpdates(true);
+    UDt = share_sql::detailUpdate();
+    QDt.setUpdateObject(&UDt);
+    connect(&QDt, &db::Dataset::afterOpen, this, [this] {
+        if (db::Field* f = QDt.findField(QStringLiteral("OrderQnty"))) {
+            f->displayFormat = QStringLiteral("#,##0.##");
+            f->editFormat = QStringLiteral("###0.##");
+        }
+    });
+    connect(&QDt, &db::Dataset::fieldChanged, this,
+            ui::guard([this](db::Field* f) { GridDtFieldChanged(f); }));
+
+    QGetBarcode.setObjectName(QStringLiteral("QGetBarcode"));
+    QGetBarcode.setConnectionName(QStringLiteral("DMDATA"));
+    QGetBarcode.setSql(share_sql::product());
+    QLoadN.setObjectName(QStringLiteral("QLoadN"));
+    QLoadN.setConnectionName(QStringLiteral("DMDATA"));
+    QLoadN.setSql(share_sql::branchList());
+    QChkOnHand.setObjectName(QStringLiteral("QChkOnHand"));
+    QChkOnHand.setConnectionName(QStringLiteral("DMDATA"));
+    QChkOnHand.setSql(share_sql::availableStock());
+    QRoundup.setObjectName(QStringLiteral("QRoundup"));
+    QRoundup.setConnectionName(QStringLiteral("DMDATA"));
+    QRoundup.setSql(contract::roundupStatement());
+    QStillOpen.setObjectName(QStringLiteral("QStillOpen"));
+    QStillOpen.setConnectionName(QStringLiteral("DMDATA"));
+    QStillOpen.setSql(share_sql::headerStillOpen());
+    SQLInsertTranBranch.setObjectName(QStringLiteral("SQLInsertTranBranch"));
+    SQLInsertTranBranch.setConnectionName(QStringLiteral("DMDATA"));
+    SQLInsertTranBranch.setSql(share_sql::approvalScript());
+
+    buildHeader();
+    buildGrid();
+    buildFooter();
 }
+
+TFrOrderShere::~TFrOrderShere() = default;
+
+void TFrOrderShere::buildHeader() {
+    PanelHead = new QFrame(Client);
+    PanelHead->setFrameShape(QFrame::Panel);
+    PanelHead->setFrameShadow(QFrame::Sunken);
+    PanelHead->setFixedHeight(106);
+    auto* grid = new QGridLayout(PanelHead);
+
+    EdOrderNO = new QLineEdit(PanelHead);
+    ui::setUpperCase(EdOrderNO);
+    EdOrderNO->setFixedWidth(150);
+    BtSearchOrderNo = flatButton(PanelHead, QStringLiteral("ค้นหาเลขที่เอกสาร"));
+    EdOrderDate = new QLineEdit(PanelHead);
+    EdOrderDate->setReadOnly(true);
+    EdOrderDate->setFocusPolicy(Qt::ClickFocus); // skipped by Tab
+    EdOrderDate->setFixedWidth(100);
+    EdBarcode = new QLineEdit(PanelHead);
+    ui::setUpperCase(EdBarcode);
+    EdBarcode->setFixedWidth(150);
+    BtSearchBarcode = flatButton(PanelHead, QStringLiteral("ค้นหาเลขที่เอกสาร"));
+    LbProductName = new QLabel(PanelHead);
+    LbUnitName = new QLabel(PanelHead);
+    EUnitPicking = new QLineEdit(PanelHead);
+    EUnitPicking->setEnabled(false);
+    EUnitPicking->setFixedWidth(80);
+    BuyingDecisionCode = new QLineEdit(PanelHead);
+    BuyingDecisionCode->setEnabled(false);
+    BuyingDecisionCode->setFixedWidth(120);
+
+    auto row = [grid](int r, const QString& label, QWidget* a, QWidget* b = nullptr) {
+        grid->addWidget(new QLabel(label), r, 0);
+        grid->addWidget(a, r, 1);
+        if (b) {
+            grid->addWidget(b, r, 2);
+        }
+    };
+    row(0, QStringLiteral("เลขที่ใบแบ่ง"), EdOrderNO, BtSearchOrderNo);
+    grid->addWidget(new QLabel(QStringLiteral("วันที่")), 0, 3);
+    grid->addWidget(EdOrderDate, 0, 4);
+    row(1, QStringLiteral("Barcode"), EdBarcode, BtSearchBarcode);
+    grid->addWidget(new QLabel(QStringLiteral("ชื่อสินค้า :")), 1, 3);
+    grid->addWidget(LbProductName, 1, 4, 1, 3);
+    grid->addWidget(new QLabel(QStringLiteral("หน่วยนับ :")), 1, 7);
+    grid->addWidget(LbUnitName, 1, 8);
+    row(2, QStringLiteral("UnitPicking"), EUnitPicking);
+    grid->addWidget(new QLabel(QStringLiteral("Buying Decision Code")), 2, 3);
+    grid->addWidget(BuyingDecisionCode, 2, 4);
+    grid->setColumnStretch(9, 1);
+    ClientLayout->addWidget(PanelHead);
+
+    new ui::FieldLink(EdOrderNO, &QHd, QStringLiteral("OrderNO"));
+    new ui::FieldLink(EdOrderDate, &QHd, QStringLiteral("OrderDate"));
+    new ui::FieldLink(EdBarcode, &QHd, QStringLiteral("BarCode"));
+    new ui::FieldLink(LbProductName, &QHd, QStringLiteral("ThaiName"));
+    new ui::FieldLink(LbUnitName, &QHd, QStringLiteral("UnitName"));
+    new ui::FieldLink(EUnitPicking, &QHd, QStringLiteral("UnitPicking"));
+    new ui::FieldLink(BuyingDecisionCode, &QHd, QStringLiteral("BuyingDecisionCode"));
+
+    ui::on(BtSearchOrderNo, &QToolButton::clicked, this, &TFrOrderShere::BtSearchOrderNoClick);
+    ui::on(BtSearchBarcode, &QToolButton::clicked, this, &TFrOrderShere::BtSearchBarcodeClick);
+    ui::onExit(EdOrderNO, [this] { EdOrderNOExit(); });
+    ui::onExit(EdBarcode, [this] { EdBarcodeExit(); });
+    ui::onKeyDown(EdOrderNO, [this](QKeyEvent& e) {
+        if (isF5(e)) {
+            BtSearchOrderNo->click();
+            return true;
+        }
+        return false;
+    });
+    for (QLineEdit* edit : {EdBarcode, EUnitPicking, BuyingDecisionCode}) {
+        ui::onKeyDown(edit, [this](QKeyEvent& e) {
+            if (isF5(e)) {
+                BtSearchBarcode->click();
+                return true;
+            }
+            return false;
+        });
+    }
+}
+
+void TFrOrderShere::buildGrid() {
+    GridDt = new ui::DbGrid(Client);
+    GridDt->setDataset(&QDt);
+    const int ch = GridDt->fontMetrics().averageCharWidth();
+    auto col = [ch](const char* field, int chars, const QString& title, bool editable = false) {
+        return ui::GridColumn{QLatin1String(field), title, chars * ch + 10,
+                              Qt::AlignLeft | Qt::AlignVCenter, !editable};
+    };
+    GridDt->setColumns({col("BranchCode", 10, QStringLiteral("รหัสสาขา")),
+                        col("BranchName", 30, QStringLiteral("ชื่อสาขา")),
+                        col("BackOrder", 10, QStringLiteral("ค้างจัด")),
+                        col("MinQnty", 8, QStringLiteral("Min Stock")),
+                        col("MaxQnty", 8, QStringLiteral("Max Stock")),
+                        col("ProductRoute", 8, QStringLiteral("สินค้าระหว่างทาง")),
+                        col("OnhandBranch", 10, QStringLiteral("คงเหลือสาขา")),
+                        col("OrderQnty", 10, QStringLiteral("จำนวน"), true),
+                        col("Status", 17, QStringLiteral("สถานะ")),
+                        col("Remark", 15, QStringLiteral("หมายเหตุ"), true),
+                        col("ProductManageNo", 20, QStringLiteral("เลขจัดสินค้า"))});
+    GridDt->setTitlesClickable(false);
+    GridDt->setAlternateRowColor(kAlternateRow);
+    GridDt->setEnterMovesLikeTab(true);
+    GridDt->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    GridDt->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
+                            QAbstractItemView::EditKeyPressed);
+    GridDt->setSelectionBehavior(QAbstractItemView::SelectItems);
+    GridDt->setCellColors([this](int row, const db::Field& field, bool) {
+        ui::CellColors c;
+        if (field.name().trimmed().toUpper() == QLatin1String("ORDERQNTY") &&
+            db::variantToDouble(QDt.valueAt(row, field.index())) > 0) {
+            c.background = kFilledQuantity;
+            c.foreground = palette().color(QPalette::WindowText);
+            c.bold = false;
+        }
+        return c;
+    });
+    GridEditors = new ui::GridEditors(GridDt);
+    GridEditors->setLineEditor(
+        7, [](QLineEdit* e) { e->setObjectName(QStringLiteral("EdOrderQnty")); },
+        [this] { EdOrderQntyExit(); });
+    GridEditors->setComboEditor(7 + 2, {QStringLiteral("สาขาสั่งสินค้าไม่ทันรอบ"),
+                                        QStringLiteral("ลูกค้าสั่งซื้อ"), QStringLiteral("อื่นๆ")});
+    GridDt->setItemDelegate(GridEditors);
+    ClientLayout->addWidget(GridDt, 1);
+
+    // Enter and Esc belong to the grid while it has the focus: Enter moves between cells.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now && now->window() == this) {
+            setKeyPreview(!(now == GridDt || GridDt->isAncestorOf(now)));
+        }
+    });
+    ui::onKeyDown(GridDt, [this](QKeyEvent& e) {
+        if (e.key() == Qt::Key_Escape && !GridDt->isEditing()) {
+            AcExitExecute();
+            return true;
+        }
+        return false;
+    });
+}
+
+void TFrOrderShere::buildFooter() {
+    PanelLast = new QFrame(Client);
+    PanelLast->setFixedHeight(41);
+    auto* row = new QHBoxLayout(PanelLast);
+    QFont big = font();
+    big.setPixelSize(19);
+    big.setBold(true);
+    auto box = [&](const QString& caption) {
+        auto* label = new QLabel(caption, PanelLast);
+        label->setFont(big);
+        QPalette p = label->palette();
+        p.setColor(QPalette::WindowText, kMaroon);
+        label->setPalette(p);
+        auto* edit = new QLineEdit(PanelLast);
+        edit->setReadOnly(true);
+        edit->setFocusPolicy(Qt::NoFocus);
+        edit->setAlignment(Qt::AlignRight);
+        edit->setFont(big);
+        QPalette ep = edit->palette();
+        ep.setColor(QPalette::Text, kMaroon);
+        edit->setPalette(ep);
+        edit->setFixedWidth(180);
+        row->addWidget(label);
+        row->addWidget(edit);
+        return edit;
+    };
+    row->addStretch(1);
+    EdOnHand = box(QStringLiteral("คงเหลือ"));
+    EdQntyTotal = box(QStringLiteral("จำนวนรวม"));
+    ClientLayout->addWidget(PanelLast);
+    setFooter(EdOnHand, 0);
+    setFooter(EdQntyTotal, 0);
+}
+
+void TFrOrderShere::setFooter(QLineEdit* box, double value) {
+    box->setText(ui::formatFloat(QLatin1String(kFooterPicture), value));
+}
+
+// ---- document life ------------------------------------------------------------------
 
 void TFrOrderShere::FormShow() {
     TFrForm::FormShow();
@@ -35,10 +320,414 @@ void TFrOrderShere::AcNewExecute() {
     if (ShowApprove) {
         BApproved->setEnabled(false);
     }
+    CheckStock = false;
     AcSave->setEnabled(false);
     AcDel->setEnabled(false);
+    QDt.close();
+    LoadOrder(QString());
+    quantityTotal_ = availableStock_ = 0;
+    setFooter(EdQntyTotal, 0);
+    setFooter(EdOnHand, 0);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{EdOrderNO, BtSearchOrderNo, EdBarcode, BtSearchBarcode}) {
+        w->setEnabled(true);
+    }
+    EdOrderNO->setFocus();
 }
 
-void TFrOrderShere::AcSaveExecute() {}
+QDateTime TFrOrderShere::serverDate() {
+    return DM->ServerDateTime().date().startOfDay();
+}
 
-void TFrOrderShere::AcApprovedExecute() {}
+void TFrOrderShere::LoadOrder(const QString& number) {
+    QHd.close();
+    QHd.params().set(QStringLiteral("DocNo"), number);
+    QHd.open();
+
+    QGetBarcode.close();
+    QGetBarcode.params().set(QStringLiteral("Barcode"),
+                             util::upperAscii(EdBarcode->text().trimmed()));
+    QGetBarcode.open();
+    CheckStock =
+        !QGetBarcode.isEmpty() &&
+        QGetBarcode.fieldByName(QStringLiteral("OrderAllocate")).asString() == QLatin1String("Y");
+    QGetBarcode.close();
+
+    IsNewOrder = QHd.isEmpty();
+    QHd.edit(); // appends the new header when there is none
+    if (IsNewOrder) {
+        QHd[QStringLiteral("Delflag")].setValue(QStringLiteral("N"));
+        QHd[QStringLiteral("OrderDate")].setValue(serverDate());
+        QHd[QStringLiteral("Approved")].setValue(QStringLiteral("N"));
+        QHd[QStringLiteral("UpToTranBranch")].setValue(QStringLiteral("N"));
+    } else if (QHd[QStringLiteral("Approved")].asString() == QLatin1String("N") &&
+               QHd[QStringLiteral("UpToTranBranch")].asString() == QLatin1String("N")) {
+        AcSave->setEnabled(DmConfig->AddRight);
+        if (ShowApprove) {
+            BApproved->setEnabled(true);
+        }
+    }
+
+    QDt.close();
+    QDt.params().set(QStringLiteral("IdHd"), QHd[QStringLiteral("Id")].asInteger());
+    QDt.params().set(QStringLiteral("BarCode"), QHd[QStringLiteral("BarCode")].asString());
+    QDt.open();
+    QDt.first();
+}
+
+void TFrOrderShere::EdOrderNOExit() {
+    LoadOrder(EdOrderNO->text());
+    EdOrderNO->setEnabled(false);
+    BtSearchOrderNo->setEnabled(false);
+    if (IsNewOrder) {
+        EdBarcode->setEnabled(true);
+        BtSearchBarcode->setEnabled(true);
+    } else {
+        GridDt->setFocus();
+        EdBarcode->setEnabled(false);
+        BtSearchBarcode->setEnabled(false);
+    }
+    db::Query& numbering = DM->QDocumentNo;
+    numbering.close();
+    numbering.params().set(QStringLiteral("GetCode"), DocCode);
+    numbering.params().set(QStringLiteral("GetYear"),
+                           YearOf(QHd[QStringLiteral("OrderDate")].asDateTime()));
+    numbering.open();
+    const bool autoRun = !numbering.isEmpty() &&
+                         numbering[QStringLiteral("AutoRun")].asString() == QLatin1String("Y");
+    if (!autoRun && QHd[QStringLiteral("OrderNO")].asString().trimmed().isEmpty()) {
+        ui::Prompts::current().message(
+            {QStringLiteral("คุณไม่ได้ป้อนเลขที่เอกสาร !!"), ui::MessageKind::Warning});
+    }
+    CheckQuantities(true);
+}
+
+void TFrOrderShere::BtSearchOrderNoClick() {
+    TFrSearchOrderShereNo lookup(this);
+    if (ui::execModal(lookup) == QDialog::Accepted) {
+        QHd.edit();
+        EdOrderNO->setText(lookup.SelectedCode);
+    }
+}
+
+// ---- barcode and branch grid --------------------------------------------------------
+
+void TFrOrderShere::EdBarcodeExit() {
+    const QString typed = EdBarcode->text().trimmed();
+    if (typed.isEmpty()) {
+        return;
+    }
+    if (!IsNewOrder) {
+        AcSave->setEnabled(false);
+        EdBarcode->setEnabled(false);
+        BtSearchBarcode->setEnabled(false);
+        return;
+    }
+    AcSave->setEnabled(DmConfig->AddRight);
+    QGetBarcode.close();
+    QGetBarcode.params().set(QStringLiteral("Barcode"), util::upperAscii(typed));
+    QGetBarcode.open();
+
+    QChkOnHand.close();
+    QChkOnHand.params().set(QStringLiteral("GetBarcode"), typed);
+    QChkOnHand.open();
+    availableStock_ = QChkOnHand.isEmpty() ? 0 : QChkOnHand[QStringLiteral("OnHand")].asFloat();
+    setFooter(EdOnHand, availableStock_);
+    QChkOnHand.close();
+
+    if (QGetBarcode.isEmpty()) {
+        ui::Prompts::current().message({QStringLiteral("ไม่พบ Barcode ที่เลือก !! ") + QChar(10) +
+                                            QChar(13) +
+                                            QStringLiteral("หรือเป็น BarCode ที่ไม่ใช่หน่วยนับย่อย"),
+                                        ui::MessageKind::Warning});
+        QHd.edit();
+        for (const char* f : {"ProdCode", "BarCode", "ThaiName", "UnitName"}) {
+            QHd[QLatin1String(f)].clear();
+        }
+        availableStock_ = 0;
+        setFooter(EdOnHand, 0);
+        EdBarcode->setEnabled(true);
+        BtSearchBarcode->setEnabled(true);
+        EdBarcode->setFocus();
+    } else {
+        CheckStock = QGetBarcode[QStringLiteral("OrderAllocate")].asString() == QLatin1String("Y");
+        QHd.edit();
+        QHd[QStringLiteral("ProdCode")].setValue(QGetBarcode[QStringLiteral("Code")].asString());
+        QHd[QStringLiteral("BarCode")].setValue(QGetBarcode[QStringLiteral("Barcode")].asString());
+        QHd[QStringLiteral("ThaiName")].setValue(
+            QGetBarcode[QStringLiteral("ThaiName")].asString());
+        QHd[QStringLiteral("UnitName")].setValue(
+            QGetBarcode[QStringLiteral("UnitName")].asString());
+        QHd[QStringLiteral("BuyingDecisionCode")].setValue(
+            QGetBarcode[QStringLiteral("BuyingDecisionCode")].asString());
+        QHd[QStringLiteral("UnitPicking")].setValue(
+            QGetBarcode[QStringLiteral("UnitPicking")].asInteger());
+
+        QLoadN.close();
+        QLoadN.params().set(QStringLiteral("Barcode"),
+                            QGetBarcode[QStringLiteral("Barcode")].asString());
+        QLoadN.open();
+        QDt.close();
+        QDt.params().set(QStringLiteral("IdHd"), 0);
+        QDt.open();
+        QDt.disableControls();
+        for (QLoadN.first(); !QLoadN.eof(); QLoadN.next()) {
+            QDt.append();
+            QDt[QStringLiteral("BranchCode")].setValue(
+                QLoadN[QStringLiteral("BranchCode")].asString());
+            QDt[QStringLiteral("BranchName")].setValue(
+                QLoadN[QStringLiteral("BranchName")].asString());
+            for (const char* f : {"BackOrder", "ReOrderQnty", "MinQnty", "MaxQnty", "ProductRoute",
+                                  "OnhandBranch"}) {
+                QDt[QLatin1String(f)].setValue(QLoadN[QLatin1String(f)].asInteger());
+            }
+            QDt[QStringLiteral("Status")].setValue(QString());
+            QDt[QStringLiteral("OrderQnty")].setValue(0);
+            QDt[QStringLiteral("OldOrderQnty")].setValue(0);
+            QDt.post();
+        }
+        QDt.first();
+        QDt.enableControls();
+        QLoadN.close();
+        EdBarcode->setEnabled(false);
+        BtSearchBarcode->setEnabled(false);
+        GridDt->setFocus();
+        GridDt->setSelectedField(QStringLiteral("OrderQnty"));
+    }
+    QGetBarcode.close();
+}
+
+void TFrOrderShere::BtSearchBarcodeClick() {
+    TF_SearchProductUnitsTivasMaster lookup(this);
+    lookup.SmallUnitOnly = QStringLiteral("Y");
+    if (ui::execModal(lookup) == QDialog::Accepted) {
+        EdBarcode->setFocus();
+        QHd.edit();
+        EdBarcode->setText(util::upperAscii(lookup.SelectedBarcode.trimmed()));
+        QHd[QStringLiteral("BarCode")].setValue(EdBarcode->text());
+        EdBarcodeExit();
+    }
+}
+
+void TFrOrderShere::GridDtFieldChanged(db::Field* field) {
+    if (field->name() != QLatin1String("OrderQnty")) {
+        return;
+    }
+    const db::Field* backOrder = QDt.findField(QStringLiteral("BackOrder"));
+    if (backOrder && backOrder->asInteger() > 0) {
+        ui::Prompts::current().message({QStringLiteral("ยังมี ยอดค้างจัดอยู่ ") + backOrder->asString(),
+                                        ui::MessageKind::Information});
+    }
+}
+
+// ---- quantities ---------------------------------------------------------------------
+
+void TFrOrderShere::EdOrderQntyExit() {
+    if (!QDt.isActive() || QDt.isEmpty()) {
+        return;
+    }
+    const qint64 typed = QDt[QStringLiteral("OrderQnty")].asInteger();
+    const double pack = QHd[QStringLiteral("UnitPicking")].asFloat();
+    QDt.edit();
+    if (pack <= 0) {
+        // No picking multiple to round to: the quantity stays as typed, as a whole number.
+        QDt[QStringLiteral("OrderQnty")].setValue(typed);
+    } else {
+        QRoundup.close();
+        QRoundup.params().set(QStringLiteral("Qty"), typed);
+        QRoundup.params().set(QStringLiteral("UnitPicking"), pack);
+        QRoundup.open();
+        QDt[QStringLiteral("OrderQnty")].setValue(
+            QRoundup.isEmpty() ? 0 : QRoundup[QStringLiteral("RoundupQty")].asInteger());
+        QRoundup.close();
+    }
+    if (!CheckQuantities(true)) {
+        QDt.edit();
+        QDt[QStringLiteral("OrderQnty")].setValue(0);
+        CheckQuantities(true);
+    }
+}
+
+bool TFrOrderShere::CheckQuantities(bool checkStock) {
+    if (!QDt.isActive()) {
+        return false;
+    }
+    bool result = true;
+    QDt.disableControls();
+    const db::Dataset::Bookmark mark = QDt.bookmark();
+    double total = 0;
+    for (QDt.first(); !QDt.eof(); QDt.next()) {
+        total += QDt[QStringLiteral("OrderQnty")].asFloat();
+    }
+    if (QDt.bookmarkValid(mark)) {
+        QDt.gotoBookmark(mark);
+    }
+    QDt.enableControls();
+    quantityTotal_ = total;
+    setFooter(EdQntyTotal, total);
+
+    if (CheckStock && checkStock) {
+        QChkOnHand.close();
+        QChkOnHand.params().set(QStringLiteral("GetBarcode"), EdBarcode->text().trimmed());
+        QChkOnHand.open();
+        availableStock_ = QChkOnHand.isEmpty() ? 0 : QChkOnHand[QStringLiteral("OnHand")].asFloat();
+        setFooter(EdOnHand, availableStock_);
+        QChkOnHand.close();
+        if (total > availableStock_) {
+            result = false;
+            ui::Prompts::current().message(
+                {QStringLiteral("คงเหลือ มีไม่พอ !!") + QChar(13) + QStringLiteral("คงเหลือปัจจุบัน : ") +
+                     ui::formatFloat(QLatin1String(kStockPicture), availableStock_),
+                 ui::MessageKind::Warning});
+            if (!QDt.isEmpty()) {
+                QDt.edit();
+                QDt[QStringLiteral("OrderQnty")].setValue(availableStock_);
+            }
+        }
+    }
+    return result;
+}
+
+// ---- saving and approval ------------------------------------------------------------
+
+QString TFrOrderShere::userCode() {
+    db::Query& user = DmConfig->QUser;
+    user.close();
+    user.params().set(QStringLiteral("uid"), DM->CommandLine.value(2).toInt());
+    user.open();
+    const QString code = user.isEmpty() ? QString() : user[QStringLiteral("Code")].asString();
+    user.close();
+    return code;
+}
+
+bool TFrOrderShere::headerStillOpen() {
+    QStillOpen.close();
+    QStillOpen.params().set(QStringLiteral("Id"), QHd[QStringLiteral("Id")].asInteger());
+    QStillOpen.open();
+    const bool open = !QStillOpen.isEmpty();
+    QStillOpen.close();
+    return open;
+}
+
+void TFrOrderShere::AcSaveExecute() {
+    saveOrder(false);
+}
+
+void TFrOrderShere::AcApprovedExecute() {
+    saveOrder(true);
+}
+
+void TFrOrderShere::saveOrder(bool approveOnly) {
+    // One save at a time: a second F10 or click while this one runs does nothing.
+    if (saving_) {
+        return;
+    }
+    saving_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{saving_};
+
+    if (!CheckQuantities(true)) {
+        return;
+    }
+    if (IsNewOrder &&
+        (QHd[QStringLiteral("BarCode")].asString().trimmed().isEmpty() || QDt.isEmpty())) {
+        // Without a product there is nothing to number, store or approve.
+        ui::Prompts::current().message(
+            {QStringLiteral("ยังไม่ได้ป้อน Barcode ไม่มีรายการสาขาให้บันทึก !!"), ui::MessageKind::Warning});
+        return;
+    }
+    QHd.edit();
+    QHd[QStringLiteral("OrderDate")].setValue(serverDate());
+    if (!DM->ConfirmDialog(QStringLiteral("จัดเก็บข้อมูล ?"))) {
+        return;
+    }
+    if (approveOnly) {
+        // Rows without a quantity go; the next row takes the place of a removed one.
+        QDt.first();
+        while (!QDt.isEmpty() && !QDt.eof()) {
+            if (QDt[QStringLiteral("OrderQnty")].asFloat() == 0) {
+                QDt.deleteRecord();
+            } else {
+                QDt.next();
+            }
+        }
+    }
+
+    // The header as it was, to put back on screen when the save fails after the stored
+    // header was read again.
+    std::vector<std::pair<QString, QVariant>> before;
+    for (const auto& f : QHd.fields()) {
+        before.emplace_back(f->name(), f->value());
+    }
+    bool headerReread = false;
+
+    db::Transaction tx(DM->DMdata);
+    try {
+        if (!IsNewOrder && !headerStillOpen()) {
+            throw OrderTaken{};
+        }
+        QHd.edit();
+        if (IsNewOrder && !QDt.isEmpty()) {
+            const QString number =
+                DM->NextDocumentNo(DocCode, QHd[QStringLiteral("OrderDate")].asDateTime());
+            const QString code = userCode();
+            QHd[QStringLiteral("UserCode")].setValue(code);
+            QHd[QStringLiteral("Delflag")].setValue(QStringLiteral("N"));
+            QHd[QStringLiteral("Version")].setValue(VersionText);
+            QHd[QStringLiteral("LocalIP")].setValue(GetLocalIP());
+            QHd[QStringLiteral("OrderNO")].setValue(number);
+            QHd.applyUpdates();
+            headerReread = true;
+            QHd.close();
+            QHd.params().set(QStringLiteral("DocNo"), number);
+            QHd.open();
+        }
+        const qint64 headerId = QHd[QStringLiteral("Id")].asInteger();
+        for (QDt.first(); !QDt.eof(); QDt.next()) {
+            QDt.edit();
+            if (!approveOnly && QDt[QStringLiteral("OrderQnty")].isNull()) {
+                QDt[QStringLiteral("OrderQnty")].setValue(0);
+            }
+            QDt[QStringLiteral("OrderShereHd")].setValue(headerId);
+            QDt.post();
+        }
+        QDt.applyUpdates();
+        if (!IsNewOrder && !approveOnly) {
+            const QString code = userCode();
+            QHd.edit();
+            QHd[QStringLiteral("UserCode")].setValue(code);
+            QHd.applyUpdates();
+        }
+        SQLInsertTranBranch.params().set(QStringLiteral("GetDocNo"),
+                                         QHd[QStringLiteral("OrderNO")].asString());
+        SQLInsertTranBranch.params().set(QStringLiteral("UserApproced"), DmConfig->UserId);
+        SQLInsertTranBranch.execute();
+        tx.commit();
+    } catch (const OrderTaken&) {
+        tx.rollback();
+        AcSave->setEnabled(false);
+        BApproved->setEnabled(false);
+        ui::Prompts::current().message(
+            {QStringLiteral("ใบแบ่งนี้ถูกอนุมัติจากเครื่องอื่นแล้ว ไม่สามารถบันทึกซ้ำได้ !!"),
+             ui::MessageKind::Warning});
+        return;
+    } catch (...) {
+        tx.rollback();
+        if (headerReread) {
+            // Nothing was stored: show the unsaved header again, still a new order.
+            QHd.close();
+            QHd.params().set(QStringLiteral("DocNo"), QString());
+            QHd.open();
+            QHd.edit();
+            for (const auto& [name, value] : before) {
+                if (db::Field* f = QHd.findField(name)) {
+                    f->setValue(value);
+                }
+            }
+        }
+        throw;
+    }
+    AcNewExecute();
+}
