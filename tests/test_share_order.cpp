@@ -1,4 +1,6 @@
 // The share order on the demo server, headless through the prompts seam.
+#include "forms/F_SearchProductUnitsTivasMaster.h"
+#include "forms/Fr_SearchOrderShereNo.h"
 #include "orders/Fr_OrderShere.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DbError.h"
@@ -15,6 +17,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QTest>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 namespace {
@@ -377,6 +380,45 @@ TEST_F(ShareOrder, TypingADigitInTheGridEditsTheQuantityAndEnterMovesOn) {
     EXPECT_EQ(grid->currentIndex().row(), 0);
     EXPECT_GT(grid->currentIndex().column(), qtyColumn) << "on to the next editable cell";
     EXPECT_EQ(form_->quantityTotal(), 24);
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+}
+
+} // namespace
+
+namespace {
+
+// F5 in the number and barcode edits opens the lookups; OK brings their choice in.
+TEST_F(ShareOrder, LookupsFillTheNumberAndTheBarcode) {
+    const QString approved = scalar(QStringLiteral("select OrderNO from OrderShereHd where "
+                                                   "Approved = 'Y' and UpToTranBranch = 'Y' "
+                                                   "order by Id limit 1"))
+                                 .toString();
+    prompts_.answerModal([](QDialog&) { return int(QDialog::Rejected); }); // Cancel first
+    form_->EdOrderNO->setFocus();
+    QTest::keyClick(form_->EdOrderNO, Qt::Key_F5);
+    EXPECT_TRUE(form_->EdOrderNO->text().isEmpty());
+    prompts_.answerModal([&](QDialog& d) {
+        dynamic_cast<TFrSearchOrderShereNo&>(d).SelectedCode = approved;
+        return int(QDialog::Accepted);
+    });
+    QTest::keyClick(form_->EdOrderNO, Qt::Key_F5);
+    EXPECT_EQ(form_->EdOrderNO->text(), approved);
+    form_->EdOrderNOExit();
+    EXPECT_FALSE(form_->IsNewOrder);
+    EXPECT_FALSE(form_->AcSave->isEnabled()) << "an approved order is read-only";
+    ASSERT_EQ(prompts_.modals().size(), 2u);
+
+    form_->AcNew->trigger();
+    form_->EdOrderNOExit();
+    prompts_.answerModal([&](QDialog& d) {
+        auto& lookup = dynamic_cast<TF_SearchProductUnitsTivasMaster&>(d);
+        EXPECT_EQ(lookup.SmallUnitOnly, QStringLiteral("Y"));
+        lookup.SelectedBarcode = QStringLiteral(" ") + kPack12.toLower() + QStringLiteral(" ");
+        return int(QDialog::Accepted);
+    });
+    form_->BtSearchBarcode->click();
+    EXPECT_EQ(form_->EdBarcode->text(), kPack12);
+    EXPECT_FALSE(form_->QDt.isEmpty()) << "picked like typed: the grid is filled";
     EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
 }
 
