@@ -827,6 +827,13 @@ TEST_F(ScaleServer, DocumentStatementsUseIndexes) {
          "SELECT OrderNo, OrderDate, BranchCode FROM TranBranch WHERE OrderType = 'L' AND OrderNo "
          "LIKE :DocNo GROUP BY OrderNo, OrderDate, BranchCode ORDER BY OrderNo DESC",
          {"SCAN TranBranch USING COVERING INDEX TranBranch_SpecialOrder"}},
+        {"product unit lookup by whole name",
+         "SELECT u.id, u.barcode, u.unitname, p.thainame, x.price, P.Code ProdCode, P.BuyingCode "
+         "FROM Nvk.productunits u INNER JOIN Nvk.product p ON p.id = u.product INNER JOIN "
+         "Nvk.productprice x ON x.product = u.product AND x.productunits = u.id WHERE p.thainame "
+         "= :Name AND (x.price > 0) AND x.pricetype = :PriceType AND SmallUnitFlag = 'Y' ORDER BY "
+         "BarCode",
+         {}},
         {"share order header",
          "SELECT S.Id, P.ThaiName, U.UnitName FROM OrderShereHd S JOIN ProductUnits U ON "
          "U.Barcode = S.Barcode JOIN Product P ON P.Id = U.Product WHERE S.OrderNO = :DocNo",

@@ -304,9 +304,11 @@ CREATE TABLE productprice (
 )sql";
 
 // productprice: the unit lookup joins each unit to its price of the company's price type.
+// Product by ThaiName: the unit lookup's search for a whole product name.
 const char* const kProductIndexes = R"sql(
 CREATE UNIQUE INDEX productprice_ProductUnits_pricetype ON productprice (ProductUnits, pricetype);
 CREATE INDEX productprice_Product ON productprice (Product);
+CREATE INDEX Product_ThaiName ON Product (ThaiName);
 )sql";
 
 const char* const kTransferTables = R"sql(
