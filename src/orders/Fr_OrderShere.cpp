@@ -227,6 +227,7 @@ void TFrOrderShere::buildGrid() {
     GridDt->setTitlesClickable(false);
     GridDt->setAlternateRowColor(kAlternateRow);
     GridDt->setEnterMovesLikeTab(true);
+    GridDt->setFrozenColumns(6);
     GridDt->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     GridDt->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
                             QAbstractItemView::EditKeyPressed);

@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
 
 namespace ui {
 
@@ -37,6 +38,82 @@ void DbGrid::setDataset(db::Dataset* dataset) {
 void DbGrid::setColumns(std::vector<GridColumn> columns) {
     model_->setColumns(std::move(columns));
     applyWidths();
+}
+
+void DbGrid::setFrozenColumns(int count) {
+    frozenCount_ = count;
+    if (!frozen_) {
+        frozen_ = new QTableView(this);
+        frozen_->setFocusPolicy(Qt::NoFocus);
+        frozen_->verticalHeader()->hide();
+        frozen_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        frozen_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        frozen_->setSelectionBehavior(selectionBehavior());
+        frozen_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        frozen_->setStyleSheet(QStringLiteral("QTableView { border: none; }"));
+        frozen_->setModel(model());
+        frozen_->setSelectionModel(selectionModel());
+        frozen_->setAlternatingRowColors(alternatingRowColors());
+        frozen_->setPalette(palette());
+        frozen_->verticalHeader()->setDefaultSectionSize(verticalHeader()->defaultSectionSize());
+        frozen_->horizontalHeader()->setSectionsClickable(false);
+        viewport()->stackUnder(frozen_);
+        connect(verticalScrollBar(), &QAbstractSlider::valueChanged, frozen_->verticalScrollBar(),
+                &QAbstractSlider::setValue);
+        connect(frozen_->verticalScrollBar(), &QAbstractSlider::valueChanged, verticalScrollBar(),
+                &QAbstractSlider::setValue);
+        connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this] { layoutFrozen(); });
+        connect(model(), &QAbstractItemModel::modelReset, this, [this] { layoutFrozen(); });
+    }
+    layoutFrozen();
+}
+
+int DbGrid::frozenWidth() const {
+    int width = 0;
+    for (int c = 0; c < frozenCount_ && model() && c < model()->columnCount(); ++c) {
+        width += columnWidth(c);
+    }
+    return width;
+}
+
+void DbGrid::layoutFrozen() {
+    if (!frozen_) {
+        return;
+    }
+    frozen_->setAlternatingRowColors(alternatingRowColors());
+    frozen_->setPalette(palette());
+    const int columns = model() ? model()->columnCount() : 0;
+    for (int c = 0; c < columns; ++c) {
+        frozen_->setColumnHidden(c, c >= frozenCount_);
+        if (c < frozenCount_) {
+            frozen_->setColumnWidth(c, columnWidth(c));
+        }
+    }
+    frozen_->setVisible(frozenCount_ > 0);
+    frozen_->setGeometry(verticalHeader()->width() + frameWidth(), frameWidth(), frozenWidth(),
+                         viewport()->height() + horizontalHeader()->height());
+}
+
+void DbGrid::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    layoutFrozen();
+}
+
+QModelIndex DbGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    const QModelIndex current = QTableView::moveCursor(action, modifiers);
+    // A cell moved to from the right must not end up hidden under the frozen columns.
+    if (frozen_ && action == MoveLeft && current.column() >= frozenCount_ &&
+        visualRect(current).topLeft().x() < frozenWidth()) {
+        const int shift = visualRect(current).topLeft().x() - frozenWidth();
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() + shift);
+    }
+    return current;
+}
+
+void DbGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    if (!frozen_ || index.column() >= frozenCount_) {
+        QTableView::scrollTo(index, hint);
+    }
 }
 
 void DbGrid::applyWidths() {

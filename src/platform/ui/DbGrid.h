@@ -24,6 +24,9 @@ public:
     // Enter moves to the next cell as Tab does (and commits an open editor).
     void setEnterMovesLikeTab(bool on) { enterLikeTab_ = on; }
 
+    // The first columns stay in place when the grid scrolls sideways.
+    void setFrozenColumns(int count);
+
     // True while a cell editor is open.
     bool isEditing() const { return state() == QAbstractItemView::EditingState; }
 
@@ -39,15 +42,22 @@ protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
 private:
     void followDataset(int row);
     void applyWidths();
+    void layoutFrozen();
+    int frozenWidth() const;
 
     DatasetModel* model_ = nullptr;
     bool syncing_ = false;
     bool enterLikeTab_ = false;
     int lastColumn_ = 0;
+    int frozenCount_ = 0;
+    QTableView* frozen_ = nullptr;
 };
 
 } // namespace ui
