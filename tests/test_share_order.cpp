@@ -423,3 +423,25 @@ TEST_F(ShareOrder, LookupsFillTheNumberAndTheBarcode) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ShareOrder, ASecondSaveWhileOneRunsDoesNothing) {
+    newOrderWith(kPack12);
+    typeQuantity(0, 12);
+    const qint64 headers = count(QStringLiteral("select count(*) from OrderShereHd"));
+    int confirmations = 0;
+    prompts_.onEntry = [&](const ui::ScriptedPrompts::Entry& e) {
+        if (e.confirmation) {
+            ++confirmations;
+            form_->AcSave->trigger(); // F10 again while the question is up
+        }
+    };
+    save();
+    prompts_.onEntry = {};
+    EXPECT_EQ(confirmations, 1);
+    EXPECT_EQ(count(QStringLiteral("select count(*) from OrderShereHd")), headers + 1);
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+}
+
+} // namespace
