@@ -234,21 +234,21 @@ void fnDecMul(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 void SqliteBackend::registerFunctions(sqlite3* h) {
     struct Fn {
         const char* name;
-        int args;
         void (*fn)(sqlite3_context*, int, sqlite3_value**);
+        int args;
         bool deterministic;
     };
     static const Fn fns[] = {
-        {"GetDate", 0, fnGetDate, false},
-        {"Left", 2, fnLeft, true},
-        {"Right", 2, fnRight, true},
-        {"Len", 1, fnLen, true},
-        {"IsNull", 2, fnIsNull, true},
-        {"Ceiling", 1, fnRound<std::ceil>, true},
-        {"Floor", 1, fnRound<std::floor>, true},
-        {"DecRound", 2, fnDecRound, true},
-        {"DecDiv", 2, fnDecDiv, true},
-        {"DecMul", 2, fnDecMul, true},
+        {"GetDate", fnGetDate, 0, false},
+        {"Left", fnLeft, 2, true},
+        {"Right", fnRight, 2, true},
+        {"Len", fnLen, 1, true},
+        {"IsNull", fnIsNull, 2, true},
+        {"Ceiling", fnRound<std::ceil>, 1, true},
+        {"Floor", fnRound<std::floor>, 1, true},
+        {"DecRound", fnDecRound, 2, true},
+        {"DecDiv", fnDecDiv, 2, true},
+        {"DecMul", fnDecMul, 2, true},
     };
     for (const Fn& f : fns) {
         sqlite3_create_function_v2(h, f.name, f.args,
