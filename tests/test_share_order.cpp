@@ -445,3 +445,46 @@ TEST_F(ShareOrder, ASecondSaveWhileOneRunsDoesNothing) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ShareOrder, F10WithAQuantityStillInItsCellStoresIt) {
+    newOrderWith(kPack12);
+    ui::DbGrid* grid = form_->GridDt;
+    const int qtyColumn = grid->datasetModel()->columnOf(QStringLiteral("OrderQnty"));
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(0, qtyColumn));
+    QTest::keyClicks(grid->focusWidget(), QStringLiteral("1"));
+    ASSERT_TRUE(grid->isEditing());
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("3"));
+    const qint64 rows = count(QStringLiteral("select count(*) from TranBranch"));
+    save();
+    ASSERT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+    EXPECT_EQ(count(QStringLiteral("select count(*) from TranBranch")), rows + 1);
+    EXPECT_EQ(scalar(QStringLiteral("select OrderQnty from TranBranch order by Id desc limit 1"))
+                  .toDouble(),
+              24)
+        << "typed 13, stored rounded up to two packs";
+}
+
+TEST_F(ShareOrder, SavingAStoredOrderRewritesEveryShownRowsFigures) {
+    const QString open = scalar(QStringLiteral("select OrderNO from OrderShereHd where Approved "
+                                               "= 'N' and UpToTranBranch = 'N' and Delflag = "
+                                               "'N' order by Id limit 1"))
+                             .toString();
+    exec(QStringLiteral("update OrderShereDt set BackOrder = 999, ProductRoute = 999, MaxStock "
+                        "= 999 where OrderShereHd = (select Id from OrderShereHd where OrderNO "
+                        "= '%1')")
+             .arg(open));
+    loadOrder(open);
+    save();
+    ASSERT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+    EXPECT_EQ(count(QStringLiteral("select count(*) from OrderShereDt where MaxStock = 999 and "
+                                   "OrderShereHd = (select Id from OrderShereHd where OrderNO = "
+                                   "'%1')")
+                        .arg(open)),
+              0)
+        << "each shown row stores the figures of the grid at saving";
+}
+
+} // namespace

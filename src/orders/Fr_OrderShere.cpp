@@ -629,6 +629,8 @@ void TFrOrderShere::saveOrder(bool approveOnly) {
         ~Done() { flag = false; }
     } done{saving_};
 
+    // A quantity still in its cell editor counts: it is stored, rounded and checked first.
+    GridDt->finishEditing();
     if (!CheckQuantities(true)) {
         return;
     }

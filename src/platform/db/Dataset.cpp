@@ -298,6 +298,7 @@ void Dataset::edit() {
                       objectNameOr());
     }
     buffer_ = rows_[cur_];
+    assigned_ = false;
     state_ = DatasetState::Edit;
     if (!disabled_) {
         emit stateChanged();
@@ -311,10 +312,13 @@ void Dataset::post() {
     }
     Row& row = rows_[cur_];
     row.values = buffer_.values;
+    // A row whose fields were assigned is sent again, even with the values it had: the
+    // update statement may write more than what changed.
     if (state_ == DatasetState::Edit && row.status == RowStatus::Unmodified &&
-        row.values != row.old) {
+        (assigned_ || row.values != row.old)) {
         row.status = RowStatus::Modified;
     }
+    assigned_ = false;
     state_ = DatasetState::Browse;
     if (!disabled_) {
         emit rowChanged(cur_);
@@ -387,6 +391,7 @@ void Dataset::setFieldValue(Field& field, const QVariant& value) {
                       objectNameOr());
     }
     buffer_.values[field.index()] = storeValue(field, value);
+    assigned_ = true;
     if (!disabled_) {
         emit rowChanged(cur_);
         emit fieldChanged(&field);

@@ -172,6 +172,7 @@ private:
     bool bof_ = true;
     Row buffer_;
     int disabled_ = 0;
+    bool assigned_ = false; // a field was set since edit() began
     bool pendingRefresh_ = false;
     Bookmark seqCounter_ = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "platform/ui/Guard.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -38,6 +39,20 @@ void DbGrid::setDataset(db::Dataset* dataset) {
 void DbGrid::setColumns(std::vector<GridColumn> columns) {
     model_->setColumns(std::move(columns));
     applyWidths();
+}
+
+void DbGrid::finishEditing() {
+    if (state() != QAbstractItemView::EditingState) {
+        return;
+    }
+    QWidget* editor = QApplication::focusWidget();
+    while (editor && editor->parentWidget() != viewport()) {
+        editor = editor->parentWidget();
+    }
+    if (editor) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
 }
 
 void DbGrid::setFrozenColumns(int count) {

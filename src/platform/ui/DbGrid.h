@@ -27,6 +27,9 @@ public:
     // The first columns stay in place when the grid scrolls sideways.
     void setFrozenColumns(int count);
 
+    // Stores what an open cell editor holds and closes it, as leaving the cell would.
+    void finishEditing();
+
     // True while a cell editor is open.
     bool isEditing() const { return state() == QAbstractItemView::EditingState; }
 
