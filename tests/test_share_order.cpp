@@ -488,3 +488,23 @@ TEST_F(ShareOrder, SavingAStoredOrderRewritesEveryShownRowsFigures) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ShareOrder, EscInTheGridAsksTheExitQuestionAndEnterStaysInTheGrid) {
+    newOrderWith(kPack12);
+    ui::DbGrid* grid = form_->GridDt;
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(0, 0));
+    QTest::keyClick(grid, Qt::Key_Return);
+    EXPECT_EQ(QApplication::focusWidget(), grid) << "Enter moves between cells, not out";
+    EXPECT_EQ(grid->currentIndex().column(), 1);
+    prompts_.clear();
+    QTest::keyClick(grid, Qt::Key_Escape); // answered No: the form stays
+    ASSERT_EQ(prompts_.entries().size(), 1u);
+    EXPECT_TRUE(prompts_.entries()[0].confirmation);
+    EXPECT_EQ(prompts_.entries()[0].text, TFrForm::exitQuestion());
+    EXPECT_TRUE(form_->isVisible());
+}
+
+} // namespace
