@@ -239,15 +239,10 @@ void TF_SearchProductUnitsTivasMaster::showEvent(QShowEvent* event) {
 }
 
 bool TF_SearchProductUnitsTivasMaster::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
-        static_cast<QWidget*>(watched)->window() == this) {
-        bool used = true; // a handler that throws counts as having used the key
-        ui::guard([&] {
-            used = FormKeyDown(static_cast<QWidget*>(watched), *static_cast<QKeyEvent*>(event));
-        })();
-        if (used) {
-            return true;
-        }
+    if (ui::previewWindowKey(this, watched, event, [this](QWidget* control, QKeyEvent& key) {
+            return FormKeyDown(control, key);
+        })) {
+        return true;
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -4,6 +4,7 @@
 #include "platform/db/Dataset.h"
 #include "platform/ui/DbGrid.h"
 #include "platform/ui/Edits.h"
+#include "platform/ui/Focus.h"
 #include "platform/ui/Guard.h"
 #include "platform/ui/Prompts.h"
 
@@ -362,15 +363,10 @@ void TFrSearch::showEvent(QShowEvent* event) {
 }
 
 bool TFrSearch::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
-        static_cast<QWidget*>(watched)->window() == this) {
-        bool used = true; // a handler that throws counts as having used the key
-        ui::guard([&] {
-            used = FormKeyDown(static_cast<QWidget*>(watched), *static_cast<QKeyEvent*>(event));
-        })();
-        if (used) {
-            return true;
-        }
+    if (ui::previewWindowKey(this, watched, event, [this](QWidget* control, QKeyEvent& key) {
+            return FormKeyDown(control, key);
+        })) {
+        return true;
     }
     return QDialog::eventFilter(watched, event);
 }

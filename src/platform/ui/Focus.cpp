@@ -143,3 +143,19 @@ bool runKeyHandlers(QWidget* control, QKeyEvent& event) {
 }
 
 } // namespace ui
+
+namespace ui {
+
+bool previewWindowKey(QWidget* window, QObject* watched, QEvent* event,
+                      const std::function<bool(QWidget* control, QKeyEvent& key)>& handler) {
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType() ||
+        static_cast<QWidget*>(watched)->window() != window) {
+        return false;
+    }
+    bool used = true;
+    guard(
+        [&] { used = handler(static_cast<QWidget*>(watched), *static_cast<QKeyEvent*>(event)); })();
+    return used;
+}
+
+} // namespace ui

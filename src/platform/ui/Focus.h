@@ -2,7 +2,9 @@
 
 #include <functional>
 
+class QEvent;
 class QKeyEvent;
+class QObject;
 class QWidget;
 
 namespace ui {
@@ -24,6 +26,12 @@ void focusNextTabStop(QWidget* window);
 // guard; a handler that throws counts as having used the key. Several may be attached.
 using KeyHandler = std::function<bool(QKeyEvent& event)>;
 void onKeyDown(QWidget* control, KeyHandler handler);
+
+// For a window's event filter: a key pressed in any widget of the window goes to the handler
+// first, through the guard. True when the handler used the key; a handler that throws counts
+// as having used it.
+bool previewWindowKey(QWidget* window, QObject* watched, QEvent* event,
+                      const std::function<bool(QWidget* control, QKeyEvent& key)>& handler);
 
 // Runs the control's key handlers for a key the control itself will not receive (the form's
 // key preview uses it for Enter); true when one of them used the key.
