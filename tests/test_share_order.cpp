@@ -508,3 +508,40 @@ TEST_F(ShareOrder, EscInTheGridAsksTheExitQuestionAndEnterStaysInTheGrid) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ShareOrder, AFailedApprovalKeepsTheRowsWithoutQuantity) {
+    const QString open = scalar(QStringLiteral("select OrderNO from OrderShereHd where Approved "
+                                               "= 'N' and UpToTranBranch = 'N' and Delflag = "
+                                               "'N' order by Id limit 1"))
+                             .toString();
+    const QString lines = QStringLiteral("select count(*) from OrderShereDt where OrderShereHd = "
+                                         "(select Id from OrderShereHd where OrderNO = '%1')")
+                              .arg(open);
+    const qint64 stored = count(lines);
+    loadOrder(open);
+    const int shown = form_->QDt.recordCount();
+    ASSERT_GT(count(lines + QStringLiteral(" and OrderQnty = 0")), 0);
+    exec(QStringLiteral("create trigger FailInsert before insert on TranBranch begin "
+                        "select raise(abort, 'disk full'); end"));
+    prompts_.answer(true);
+    form_->AcApproved->trigger();
+    ASSERT_EQ(errors_.size(), 1);
+    EXPECT_EQ(form_->QDt.recordCount(), shown) << "the order stays on screen as it was";
+    EXPECT_EQ(count(lines), stored);
+
+    exec(QStringLiteral("drop trigger FailInsert"));
+    errors_.clear();
+    prompts_.answer(true);
+    form_->AcApproved->trigger();
+    ASSERT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+    EXPECT_EQ(count(lines + QStringLiteral(" and OrderQnty = 0")), 0);
+    EXPECT_EQ(scalar(QStringLiteral("select Approved || UpToTranBranch from OrderShereHd where "
+                                    "OrderNO = '%1'")
+                         .arg(open))
+                  .toString(),
+              QStringLiteral("YY"));
+}
+
+} // namespace

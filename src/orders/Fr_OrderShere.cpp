@@ -710,6 +710,7 @@ void TFrOrderShere::saveOrder(bool approveOnly) {
         tx.commit();
     } catch (const OrderTaken&) {
         tx.rollback();
+        QDt.restoreDeleted();
         AcSave->setEnabled(false);
         BApproved->setEnabled(false);
         ui::Prompts::current().message(
@@ -718,6 +719,7 @@ void TFrOrderShere::saveOrder(bool approveOnly) {
         return;
     } catch (...) {
         tx.rollback();
+        QDt.restoreDeleted(); // rows without a quantity that an approval took off the screen
         if (headerReread) {
             // Nothing was stored: show the unsaved header again, still a new order.
             QHd.close();

@@ -482,6 +482,23 @@ Field& Dataset::fieldByName(const QString& name) const {
                   objectNameOr());
 }
 
+void Dataset::restoreDeleted() {
+    ensureBrowse();
+    if (deleted_.empty()) {
+        return;
+    }
+    for (Row& r : deleted_) {
+        rows_.push_back(std::move(r));
+    }
+    deleted_.clear();
+    std::stable_sort(rows_.begin(), rows_.end(),
+                     [](const Row& a, const Row& b) { return a.seq < b.seq; });
+    cur_ = rows_.empty() ? -1 : 0;
+    bof_ = true;
+    eof_ = rows_.empty();
+    notifyLayout();
+}
+
 bool Dataset::updatesPending() const {
     if (!deleted_.empty()) {
         return true;

@@ -117,6 +117,8 @@ public:
     int currentRow() const { return cur_; }
 
     bool updatesPending() const;
+    // Puts rows deleted since they were loaded (and not yet sent) back in their places.
+    void restoreDeleted();
 
 signals:
     void afterOpen();
