@@ -22,16 +22,6 @@ bool isEnter(const QKeyEvent& key) {
     return key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter;
 }
 
-QPushButton* newButton(QWidget* parent, const QString& name, const QString& caption,
-                       const QIcon& image) {
-    auto* button = new QPushButton(image, caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    button->setFixedHeight(25);
-    return button;
-}
-
 } // namespace
 
 TF_SearchProductUnitsTivasMaster::TF_SearchProductUnitsTivasMaster(QWidget* parent)
@@ -58,12 +48,12 @@ TF_SearchProductUnitsTivasMaster::TF_SearchProductUnitsTivasMaster(QWidget* pare
     InputName->setObjectName(QStringLiteral("InputName"));
     InputName->setMaxLength(60);
     InputName->setFixedWidth(286);
-    BSearch =
-        newButton(top, QStringLiteral("BSearch"), QStringLiteral("ค้นหา"), lookup::searchImage());
+    BSearch = lookup::button(top, QStringLiteral("BSearch"), QStringLiteral("ค้นหา"),
+                             lookup::searchImage());
     BSearch->setFocusPolicy(Qt::NoFocus); // not a tab stop; a click leaves the focus in place
-    Bok = newButton(top, QStringLiteral("Bok"), QStringLiteral("เลือก"), lookup::chooseImage());
-    BCancel =
-        newButton(top, QStringLiteral("BCancel"), QStringLiteral("ไม่เลือก"), lookup::cancelImage());
+    Bok = lookup::button(top, QStringLiteral("Bok"), QStringLiteral("เลือก"), lookup::chooseImage());
+    BCancel = lookup::button(top, QStringLiteral("BCancel"), QStringLiteral("ไม่เลือก"),
+                             lookup::cancelImage());
     FullWord = new QCheckBox(QStringLiteral("หาเต็มคำ"), top);
     FullWord->setObjectName(QStringLiteral("FullWord"));
     LbBarcode = new QLabel(QStringLiteral("Barcode"), top);

@@ -74,6 +74,16 @@ QIcon cancelImage() {
     return QIcon(pixmap);
 }
 
+QPushButton* button(QWidget* parent, const QString& name, const QString& caption,
+                    const QIcon& image) {
+    auto* button = new QPushButton(image, caption, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    button->setFixedHeight(25);
+    return button;
+}
+
 } // namespace lookup
 
 namespace {
@@ -114,16 +124,6 @@ public:
     }
 };
 
-QPushButton* newButton(QWidget* parent, const QString& name, const QString& caption,
-                       const QIcon& image) {
-    auto* button = new QPushButton(image, caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    button->setFixedHeight(25);
-    return button;
-}
-
 } // namespace
 
 TFrSearch::TFrSearch(QWidget* parent) : QDialog(parent) {
@@ -158,13 +158,13 @@ TFrSearch::TFrSearch(QWidget* parent) : QDialog(parent) {
     headerLayout_->addWidget(Code);
     headerInsertAt_ = headerLayout_->count();
 
-    BtSearch = newButton(PanelHeader, QStringLiteral("BtSearch"), QStringLiteral("ค้นหา"),
-                         lookup::searchImage());
+    BtSearch = lookup::button(PanelHeader, QStringLiteral("BtSearch"), QStringLiteral("ค้นหา"),
+                              lookup::searchImage());
     BtSearch->setFocusPolicy(Qt::NoFocus); // not a tab stop; a click leaves the focus in place
-    BtOk = newButton(PanelHeader, QStringLiteral("BtOk"), QStringLiteral("เลือก"),
-                     lookup::chooseImage());
-    BtCancel = newButton(PanelHeader, QStringLiteral("BtCancel"), QStringLiteral("ไม่เลือก"),
-                         lookup::cancelImage());
+    BtOk = lookup::button(PanelHeader, QStringLiteral("BtOk"), QStringLiteral("เลือก"),
+                          lookup::chooseImage());
+    BtCancel = lookup::button(PanelHeader, QStringLiteral("BtCancel"), QStringLiteral("ไม่เลือก"),
+                              lookup::cancelImage());
     for (QPushButton* button : {BtSearch, BtOk, BtCancel}) {
         headerLayout_->addWidget(button);
     }

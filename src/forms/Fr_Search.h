@@ -22,9 +22,12 @@ namespace db {
 class Field;
 }
 
-// Pieces the lookup windows share: their font and their button images.
+// Pieces the lookup windows share: their font, their buttons and the buttons' images.
 namespace lookup {
 QFont formFont();
+// A button that is never the default one, so Enter belongs to the lookup's own keys.
+QPushButton* button(QWidget* parent, const QString& name, const QString& caption,
+                    const QIcon& image);
 QIcon searchImage();
 QIcon chooseImage();
 QIcon cancelImage();
