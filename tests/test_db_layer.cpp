@@ -25,6 +25,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <set>
 #include <utility>
@@ -354,7 +355,7 @@ TEST_F(CachedUpdates, CallersRollbackRestoresThePendingChanges) {
         q->append();
         setRow(*q, 4, QStringLiteral("d"), 4);
         {
-            db::Transaction t(*main_);
+            db::Unit t(*main_);
             ASSERT_NO_DB_ERROR(q->applyUpdates());
             EXPECT_FALSE(q->updatesPending());
             if (end == End::Rollback) {
@@ -374,7 +375,7 @@ TEST_F(CachedUpdates, CallersRollbackRestoresThePendingChanges) {
 TEST_F(CachedUpdates, CommittedTransactionKeepsTheChangesSent) {
     editPrice(*items_, 2, 20);
     {
-        db::Transaction t(*main_);
+        db::Unit t(*main_);
         ASSERT_NO_DB_ERROR(items_->applyUpdates());
         ASSERT_NO_DB_ERROR(t.commit());
     }
@@ -399,7 +400,7 @@ TEST_F(CachedUpdates, SaveOfTwoDatasetsIsAllOrNothing) {
     lines->fieldByName("Qty").clear();
     lines->post();
     {
-        db::Transaction t(*main_);
+        db::Unit t(*main_);
         ASSERT_NO_DB_ERROR(items_->applyUpdates());
         EXPECT_FALSE(dbErrorOf([&] { lines->applyUpdates(); }).isEmpty());
         EXPECT_TRUE(t.active());
@@ -412,7 +413,7 @@ TEST_F(CachedUpdates, SaveOfTwoDatasetsIsAllOrNothing) {
     lines->fieldByName("Qty").setValue(6);
     lines->post();
     {
-        db::Transaction t(*main_);
+        db::Unit t(*main_);
         ASSERT_NO_DB_ERROR(items_->applyUpdates());
         ASSERT_NO_DB_ERROR(lines->applyUpdates());
         ASSERT_NO_DB_ERROR(t.commit());
@@ -429,7 +430,7 @@ TEST_F(CachedUpdates, TwoAppliesInOneTransactionRollBackToTheFirstState) {
     setRow(q, 5, QStringLiteral("e"), 5);
     editPrice(q, 1, 10);
     {
-        db::Transaction t(*main_);
+        db::Unit t(*main_);
         ASSERT_NO_DB_ERROR(q.applyUpdates());
         // Rows sent a moment ago are edited and deleted, and sent again.
         editPrice(q, 4, 40);
@@ -778,16 +779,42 @@ TEST(ServerOpening, MissingDatabaseOrFolderFailsAndCreatesNothing) {
     EXPECT_TRUE(c.connected());
 }
 
-TEST(ServerOpening, DamagedFileReadsAsANetworkError) {
-    TempServer server({QStringLiteral("NVKDC")});
-    QFile damaged(server.fileOf(QStringLiteral("DAMAGED")));
-    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-    damaged.write(QByteArray(8192, 'z'));
-    damaged.close();
-    auto c = server.connect(QStringLiteral("Damaged"), QStringLiteral("DAMAGED"));
-    const QString error = dbErrorOf([&] { c->open(); });
-    EXPECT_TRUE(error.startsWith(QStringLiteral("Possible network error."))) << str(error);
-    EXPECT_TRUE(error.contains(QStringLiteral("file is not a database"))) << str(error);
+TEST(ServerOpening, DamagedFilesReadAsDamageNotAsANetworkFault) {
+    TempServer server({QStringLiteral("NVKDC"), QStringLiteral("TORN")});
+    // Not a database at all, and a database whose table pages were overwritten.
+    QFile garbage(server.fileOf(QStringLiteral("DAMAGED")));
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write(QByteArray(8192, 'z'));
+    garbage.close();
+    server.exec("TORN",
+                "PRAGMA journal_mode=DELETE; create table T(x TEXT); "
+                "with recursive n(i) as (select 1 union all select i + 1 from n where i < 50) "
+                "insert into T select hex(randomblob(500)) from n");
+    QFile torn(server.fileOf(QStringLiteral("TORN")));
+    ASSERT_TRUE(torn.open(QIODevice::ReadWrite));
+    torn.seek(4096 + 16);
+    torn.write(QByteArray(4096 * 3, '\xff'));
+    torn.close();
+
+    auto notADatabase = server.connect(QStringLiteral("Damaged"), QStringLiteral("DAMAGED"));
+    auto tornDatabase = server.connect(QStringLiteral("Torn"), QStringLiteral("TORN"));
+    const struct {
+        std::function<void()> use;
+        const char* native;
+    } cases[] = {
+        {[&] { notADatabase->open(); }, "file is not a database"},
+        {[&] {
+             db::Query(QStringLiteral("Torn"), db::SqlSource("select count(*), max(x) from T"))
+                 .open();
+         },
+         "database disk image is malformed"},
+    };
+    for (const auto& c : cases) {
+        const QString error = dbErrorOf(c.use);
+        EXPECT_TRUE(error.startsWith(QStringLiteral("The database file is damaged"))) << str(error);
+        EXPECT_TRUE(error.contains(QLatin1String(c.native))) << str(error);
+        EXPECT_FALSE(error.contains(QStringLiteral("network"))) << str(error);
+    }
 }
 
 TEST_F(DbLayer, ConstraintErrorsAreWordedAsTheServerDoesAndKeepTheNativeText) {
@@ -1033,7 +1060,7 @@ TEST_F(DbLayer, NewYearStartsFromTheCodesLatestRow) {
 
     // Inside a caller's transaction the number is only taken once it commits.
     {
-        db::Transaction t(*main_);
+        db::Unit t(*main_);
         EXPECT_EQ(drawNumber("Main", "SO", 2024), QStringLiteral("SO24000043"));
     }
     EXPECT_FALSE(main_->inTransaction());

@@ -814,7 +814,7 @@ TEST_F(Lookups, OrderLookupsFocusFollowsTheResultOfTheNewSearch) {
 
 TEST_F(Lookups, SearchErrorsReachTheErrorHandlerAndTheLookupStaysOpen) {
     exec(QStringLiteral("drop table TranBranch"));
-    exec(QStringLiteral("drop table NVK.productprice"));
+    exec(QStringLiteral("drop table Nvk.dbo.productprice"));
     TFrSearchOrderSpecialNo orders;
     orders.show();
     key(orders, Qt::Key_Return);

@@ -666,7 +666,7 @@ void TFrOrderShere::saveOrder(bool approveOnly) {
     }
     bool headerReread = false;
 
-    db::Transaction tx(DM->DMdata);
+    db::Unit tx(DM->DMdata);
     try {
         if (!IsNewOrder && !headerStillOpen()) {
             throw OrderTaken{};

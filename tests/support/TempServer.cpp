@@ -77,9 +77,10 @@ TempServer::TempServer(const QStringList& databases) {
     }
     for (const QString& name : databases) {
         Handle h(fileOf(name), true);
-        // An empty file is not yet a database; writing the header makes it one.
-        if (sqlite3_exec(h.get(), "PRAGMA user_version = 1", nullptr, nullptr, nullptr) !=
-            SQLITE_OK) {
+        // An empty file is not yet a database; writing the header makes it one. Write-ahead
+        // logging, as the server tool makes its databases.
+        if (sqlite3_exec(h.get(), "PRAGMA user_version = 1; PRAGMA journal_mode = WAL", nullptr,
+                         nullptr, nullptr) != SQLITE_OK) {
             h.fail(QStringLiteral("PRAGMA user_version"));
         }
     }

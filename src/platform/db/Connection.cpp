@@ -5,6 +5,7 @@
 #include <QHash>
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 
 namespace db {
 
@@ -68,12 +69,17 @@ void Connection::open() {
 }
 
 void Connection::close() {
-    if (session_ && session_->inTransaction()) {
+    if (session_ && !units_.empty()) {
         try {
             session_->rollback();
         } catch (...) {
         }
-        finishTransaction(false);
+    }
+    auto units = std::move(units_);
+    units_.clear();
+    std::reverse(units.begin(), units.end());
+    for (Callbacks& callbacks : units) {
+        settle(std::move(callbacks), false);
     }
     session_.reset();
 }
@@ -95,33 +101,75 @@ QString Connection::backendKind() {
     return session().kind();
 }
 
+QString Connection::savepointName(int depth) const {
+    return QStringLiteral("unit_%1").arg(depth);
+}
+
 void Connection::begin() {
-    session().begin();
+    Session& s = session();
+    if (units_.empty()) {
+        if (s.inTransaction()) {
+            throw DbError(QStringLiteral("A transaction is already active on this connection."),
+                          name_);
+        }
+        s.begin();
+    } else {
+        s.savepoint(savepointName(int(units_.size())));
+    }
+    units_.emplace_back();
 }
 
 void Connection::commit() {
-    session().commit();
-    finishTransaction(true);
+    if (units_.empty() || !session_) {
+        throw DbError(QStringLiteral("The COMMIT TRANSACTION request has no corresponding BEGIN "
+                                     "TRANSACTION."),
+                      name_);
+    }
+    if (units_.size() == 1) {
+        session_->commit();
+        Callbacks callbacks = std::move(units_.back());
+        units_.pop_back();
+        settle(std::move(callbacks), true);
+        return;
+    }
+    session_->releaseSavepoint(savepointName(int(units_.size()) - 1));
+    Callbacks callbacks = std::move(units_.back());
+    units_.pop_back();
+    // Whether released work stays depends on the units around it.
+    for (auto& cb : callbacks) {
+        units_.back().push_back(std::move(cb));
+    }
 }
 
 void Connection::rollback() {
-    if (session_) {
-        session_->rollback();
+    if (units_.empty()) {
+        if (session_ && session_->inTransaction()) {
+            session_->rollback();
+        }
+        return;
     }
-    finishTransaction(false);
+    Callbacks callbacks = std::move(units_.back());
+    const int depth = int(units_.size());
+    units_.pop_back();
+    if (session_) {
+        depth == 1 ? session_->rollback() : session_->rollbackToSavepoint(savepointName(depth - 1));
+    }
+    settle(std::move(callbacks), false);
 }
 
 bool Connection::inTransaction() const {
-    return session_ && session_->inTransaction();
+    return !units_.empty() || (session_ && session_->inTransaction());
 }
 
 void Connection::onTransactionEnd(std::function<void(bool)> callback) {
-    transactionCallbacks_.push_back(std::move(callback));
+    if (units_.empty()) {
+        callback(true); // nothing open: what ran is already stored
+        return;
+    }
+    units_.back().push_back(std::move(callback));
 }
 
-void Connection::finishTransaction(bool committed) {
-    auto callbacks = std::move(transactionCallbacks_);
-    transactionCallbacks_.clear();
+void Connection::settle(Callbacks callbacks, bool committed) {
     if (!committed) {
         // Undo runs newest first: each step puts back the state the one before it left.
         std::reverse(callbacks.begin(), callbacks.end());
@@ -131,32 +179,69 @@ void Connection::finishTransaction(bool committed) {
     }
 }
 
-Transaction::Transaction(Connection& connection) : connection_(connection) {
-    connection_.begin();
+// ---- units of work ------------------------------------------------------------------
+
+namespace {
+
+int nextSavepointNumber() {
+    static int n = 0;
+    return ++n;
+}
+
+} // namespace
+
+Unit::Unit(Connection& connection) : connection_(&connection) {
+    connection.begin();
     active_ = true;
 }
 
-Transaction::Transaction(const QString& connectionName)
-    : Transaction(Connection::byName(connectionName)) {}
+Unit::Unit(const QString& connectionName) : Unit(Connection::byName(connectionName)) {}
 
-Transaction::~Transaction() {
-    if (active_) {
-        try {
-            connection_.rollback();
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "rollback failed: %s\n", e.what());
-        }
+Unit::Unit(Session& session) : session_(&session) {
+    if (session.inTransaction()) {
+        savepoint_ = QStringLiteral("work_%1").arg(nextSavepointNumber());
+        session.savepoint(savepoint_);
+    } else {
+        session.begin();
+    }
+    active_ = true;
+}
+
+Unit::~Unit() {
+    if (!active_) {
+        return;
+    }
+    std::fprintf(stderr, "unit of work rolled back (%s)\n",
+                 std::uncaught_exceptions() > 0 ? "after an error" : "left without commit");
+    try {
+        rollback();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "rollback failed: %s\n", e.what());
     }
 }
 
-void Transaction::commit() {
-    connection_.commit();
+void Unit::commit() {
+    if (!active_) {
+        return;
+    }
+    if (connection_) {
+        connection_->commit();
+    } else {
+        savepoint_.isEmpty() ? session_->commit() : session_->releaseSavepoint(savepoint_);
+    }
     active_ = false;
 }
 
-void Transaction::rollback() {
+void Unit::rollback() {
+    if (!active_) {
+        return;
+    }
     active_ = false;
-    connection_.rollback();
+    if (connection_) {
+        connection_->rollback();
+    } else {
+        savepoint_.isEmpty() ? session_->rollback() : session_->rollbackToSavepoint(savepoint_);
+    }
 }
 
 } // namespace db

@@ -42,39 +42,50 @@ public:
     Session& session();
     QString backendKind();
 
+    // Units of work nest: the outermost is a transaction, an inner one a savepoint in it.
     void begin();
     void commit();
     void rollback();
     bool inTransaction() const;
+    int unitDepth() const { return int(units_.size()); }
 
-    // Called once when the running transaction ends; true when it was committed.
+    // Called once when the work running now is settled: true when the outermost
+    // transaction committed, false when this unit (or one around it) rolled back.
     void onTransactionEnd(std::function<void(bool committed)> callback);
 
 private:
-    void finishTransaction(bool committed);
+    using Callbacks = std::vector<std::function<void(bool)>>;
+    static void settle(Callbacks callbacks, bool committed);
+    QString savepointName(int depth) const;
 
     QString name_;
     QStringList params_;
     std::unique_ptr<Session> session_;
     bool connecting_ = false;
-    std::vector<std::function<void(bool)>> transactionCallbacks_;
+    std::vector<Callbacks> units_; // one entry per open unit, outermost first
 };
 
-// Rolls back unless committed: every save of the system runs inside one.
-class Transaction {
+// One unit of work: begins a transaction, or a savepoint when one is open; commit()
+// commits or releases it. Unless committed, the destructor rolls it back and logs why,
+// so every save of the system is all or nothing.
+class Unit {
 public:
-    explicit Transaction(Connection& connection);
-    explicit Transaction(const QString& connectionName);
-    ~Transaction();
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
+    explicit Unit(Connection& connection);
+    explicit Unit(const QString& connectionName);
+    // On a bare session (procedures run inside the server layer, below any connection).
+    explicit Unit(Session& session);
+    ~Unit();
+    Unit(const Unit&) = delete;
+    Unit& operator=(const Unit&) = delete;
 
     void commit();
     void rollback();
     bool active() const { return active_; }
 
 private:
-    Connection& connection_;
+    Connection* connection_ = nullptr;
+    Session* session_ = nullptr;
+    QString savepoint_; // on a bare session inside a transaction
     bool active_ = false;
 };
 

@@ -149,30 +149,20 @@ void Query::applyUpdates() {
 
     Connection& c = connection();
     Session& session = c.session();
-    const bool own = !session.inTransaction();
-    const QString savepoint = QStringLiteral("apply_%1").arg(quintptr(this), 0, 16);
-    own ? c.begin() : session.savepoint(savepoint);
-    try {
-        for (const Pending& p : pending) {
-            if (p.deleted) {
-                sendRow(session, update_->deleteSql, p.row->values, p.row->old,
-                        QStringLiteral("delete"));
-            } else if (p.row->status == RowStatus::Inserted) {
-                sendRow(session, update_->insertSql, p.row->values, p.row->old,
-                        QStringLiteral("insert"));
-            } else {
-                sendRow(session, update_->modifySql, p.row->values, p.row->old,
-                        QStringLiteral("update"));
-            }
+    Unit unit(c);
+    for (const Pending& p : pending) {
+        if (p.deleted) {
+            sendRow(session, update_->deleteSql, p.row->values, p.row->old,
+                    QStringLiteral("delete"));
+        } else if (p.row->status == RowStatus::Inserted) {
+            sendRow(session, update_->insertSql, p.row->values, p.row->old,
+                    QStringLiteral("insert"));
+        } else {
+            sendRow(session, update_->modifySql, p.row->values, p.row->old,
+                    QStringLiteral("update"));
         }
-        own ? c.commit() : session.releaseSavepoint(savepoint);
-    } catch (...) {
-        try {
-            own ? c.rollback() : session.rollbackToSavepoint(savepoint);
-        } catch (...) {
-        }
-        throw;
     }
+    unit.commit();
 
     // Sent: the rows now read as loaded. Inside a caller's transaction, remember what was
     // pending so a rollback can put it back.
@@ -186,7 +176,7 @@ void Query::applyUpdates() {
     }
     std::vector<Row> sentDeletes = std::move(deleted_);
     deleted_.clear();
-    if (!own) {
+    if (c.inTransaction()) {
         QPointer<Query> self(this);
         const int generation = generation_;
         c.onTransactionEnd([self, generation, sentRows, sentDeletes](bool committed) {

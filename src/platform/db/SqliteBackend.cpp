@@ -79,10 +79,12 @@ QString wordSqliteError(int code, const QString& msg) {
         break;
     }
     switch (code & 0xff) {
-    case SQLITE_IOERR:
-    case SQLITE_CANTOPEN:
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT:
+        // Damage, not a network fault: a retry cannot help, the file needs repair.
+        return QStringLiteral("The database file is damaged and cannot be read. (%1)").arg(msg);
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
         return QStringLiteral("Possible network error. (%1)").arg(msg);
     case SQLITE_BUSY:
     case SQLITE_LOCKED:

@@ -1,5 +1,6 @@
 #include "platform/db/SqliteProcedures.h"
 
+#include "platform/db/Connection.h"
 #include "platform/db/DbError.h"
 #include "platform/db/SqliteSession.h"
 
@@ -20,22 +21,12 @@ QVariant input(const Params& params, const QString& name) {
     return p ? p->value : QVariant();
 }
 
-// Runs body inside the caller's transaction when one is open, else inside its own
-// immediate transaction, so that a number is drawn under the write lock.
-template <typename F> void atomically(SqliteSession& s, const QString& name, F&& body) {
-    const bool own = !s.inTransaction();
-    const QString sp = QStringLiteral("proc_%1").arg(name);
-    own ? s.begin() : s.savepoint(sp);
-    try {
-        body();
-        own ? s.commit() : s.releaseSavepoint(sp);
-    } catch (...) {
-        try {
-            own ? s.rollback() : s.rollbackToSavepoint(sp);
-        } catch (...) {
-        }
-        throw;
-    }
+// Runs body inside the caller's transaction when one is open, else inside its own, so
+// that a number is drawn under the write lock.
+template <typename F> void atomically(SqliteSession& s, F&& body) {
+    Unit unit(s);
+    body();
+    unit.commit();
 }
 
 void menuCaption(SqliteSession& s, Params& p) {
@@ -69,7 +60,7 @@ void newDocumentNo(SqliteSession& s, Params& p) {
     const QString code = input(p, QStringLiteral("DocCode")).toString();
     const qint64 year = variantToInteger(input(p, QStringLiteral("DocYear")));
     const QString name = QStringLiteral("NewDocumentNo");
-    atomically(s, QStringLiteral("NewDocumentNo"), [&] {
+    atomically(s, [&] {
         const QString bump = QStringLiteral(
             "UPDATE DocumentNo SET LastNo = Coalesce(LastNo, 0) + 1 WHERE Code = ? AND "
             "DocYear = ? RETURNING Prefix, LastNo, DocumentLength");

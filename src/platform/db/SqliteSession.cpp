@@ -1,11 +1,14 @@
 #include "platform/db/SqliteSession.h"
 
+#include "platform/db/Connection.h"
 #include "platform/db/DbError.h"
 #include "platform/db/SqliteBackend.h"
 #include "platform/db/SqliteProcedures.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QThread>
 #include <sqlite3.h>
 
 namespace db {
@@ -179,9 +182,11 @@ SqliteSession::SqliteSession(const QString& folder, const QString& databaseName,
     sqlite3_progress_handler(db_, 10000, sqliteProgress, this);
     SqliteBackend::registerFunctions(db_);
     try {
-        run(QStringLiteral("PRAGMA journal_mode=WAL"));
-        run(QStringLiteral("PRAGMA synchronous=NORMAL"));
-        attachSiblings(folder);
+        folder_ = folder;
+        useWriteAheadLog(QStringLiteral("main"));
+        // A save the user saw succeed survives a power cut: the log is synced at each commit.
+        run(QStringLiteral("PRAGMA main.synchronous=FULL"));
+        findLockTable();
         createCatalogue(folder);
     } catch (...) {
         sqlite3_close_v2(db_);
@@ -202,16 +207,122 @@ SqliteSession::~SqliteSession() {
     }
 }
 
-void SqliteSession::attachSiblings(const QString& folder) {
-    const int limit = sqlite3_limit(db_, SQLITE_LIMIT_ATTACHED, -1);
-    for (const QString& name : SqliteBackend::databasesIn(folder)) {
-        if (name == databaseName_.toUpper() || int(attached_.size()) >= limit) {
+// Switches a database to write-ahead logging unless it is there already. The switch
+// needs the file to itself, which SQLite does not wait for: retry within the busy time.
+void SqliteSession::useWriteAheadLog(const QString& schema) {
+    const QString pragma = QStringLiteral("PRAGMA \"%1\".journal_mode").arg(schema);
+    auto mode = [&](const QString& sql) {
+        const ResultSet r = query(sql, {}, QStringLiteral("journal_mode"));
+        return r.rows.empty() ? QString() : r.rows[0][0].toString().toLower();
+    };
+    if (mode(pragma) == QLatin1String("wal")) {
+        return;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        try {
+            if (mode(pragma + QStringLiteral("=WAL")) == QLatin1String("wal")) {
+                return;
+            }
+        } catch (const DbError& e) {
+            if ((e.nativeCode() & 0xff) != SQLITE_BUSY &&
+                (e.nativeCode() & 0xff) != SQLITE_LOCKED) {
+                throw;
+            }
+        }
+        if (clock.elapsed() > kBusyTimeoutMs) {
+            throw DbError(
+                wordSqliteError(SQLITE_BUSY, QStringLiteral("database %1 could not be switched to "
+                                                            "write-ahead logging")
+                                                 .arg(schema)),
+                schema, SQLITE_BUSY);
+        }
+        QThread::msleep(20);
+    }
+}
+
+void SqliteSession::findLockTable() {
+    const ResultSet r = query(QStringLiteral("SELECT name FROM main.sqlite_schema WHERE type = "
+                                             "'table' AND name NOT LIKE 'sqlite%' ORDER BY rowid "
+                                             "LIMIT 1"),
+                              {});
+    lockTable_ = r.rows.empty() ? QString() : r.rows[0][0].toString();
+}
+
+// The sibling databases a statement names by three-part names, attached when first needed:
+// SQLite attaches at most a handful of databases per connection, a folder may hold more.
+void SqliteSession::attachNamed(const QString& statementName, const SqlText& sql) {
+    static const QRegularExpression threePart(
+        QStringLiteral("\\b([A-Za-z_][A-Za-z0-9_]*)\\s*\\.\\s*dbo\\s*\\."),
+        QRegularExpression::CaseInsensitiveOption);
+    QStringList wanted;
+    for (const SqlText::Segment& seg : sql.segments()) {
+        if (seg.kind != SqlText::Segment::Code ||
+            !seg.text.contains(QLatin1String("dbo"), Qt::CaseInsensitive)) {
             continue;
         }
-        query(QStringLiteral("ATTACH DATABASE ? AS \"%1\"").arg(name),
-              {QDir::toNativeSeparators(SqliteBackend::fileOf(folder, name))});
-        attached_.insert(name);
+        auto it = threePart.globalMatch(seg.text);
+        while (it.hasNext()) {
+            const QString name = it.next().captured(1).toUpper();
+            if (name != databaseName_.toUpper() && !wanted.contains(name)) {
+                wanted << name;
+            }
+        }
     }
+    ++useClock_;
+    for (const QString& name : std::as_const(wanted)) {
+        if (attached_.contains(name)) {
+            attached_[name] = useClock_;
+            continue;
+        }
+        const QString file = SqliteBackend::fileOf(folder_, name);
+        if (!QFileInfo::exists(file)) {
+            throw DbError(QStringLiteral("Database '%1' does not exist. Make sure that the name is "
+                                         "entered correctly.")
+                              .arg(name),
+                          statementName);
+        }
+        if (inTransaction()) {
+            throw DbError(
+                QStringLiteral("Database '%1' cannot be reached inside a transaction that "
+                               "did not use it before it began.")
+                    .arg(name),
+                statementName);
+        }
+        const int limit = sqlite3_limit(db_, SQLITE_LIMIT_ATTACHED, -1);
+        while (int(attached_.size()) >= limit) {
+            detachLeastUsed(wanted);
+        }
+        query(QStringLiteral("ATTACH DATABASE ? AS \"%1\"").arg(name),
+              {QDir::toNativeSeparators(file)}, statementName);
+        attached_.insert(name, useClock_);
+        useWriteAheadLog(name);
+        run(QStringLiteral("PRAGMA \"%1\".synchronous=FULL").arg(name), statementName);
+    }
+}
+
+void SqliteSession::detachLeastUsed(const QStringList& keep) {
+    QString victim;
+    quint64 oldest = ~quint64(0);
+    for (auto it = attached_.cbegin(); it != attached_.cend(); ++it) {
+        if (!keep.contains(it.key()) && it.value() < oldest) {
+            oldest = it.value();
+            victim = it.key();
+        }
+    }
+    if (victim.isEmpty()) {
+        throw DbError(QStringLiteral("Too many databases in one statement: at most %1 can be "
+                                     "reached at once.")
+                          .arg(attached_.size()));
+    }
+    // Statements prepared against the database go with it.
+    for (auto it = cache_.begin(); it != cache_.end();) {
+        sqlite3_finalize(it.value());
+        it = cache_.erase(it);
+    }
+    run(QStringLiteral("DETACH DATABASE \"%1\"").arg(victim));
+    attached_.remove(victim);
 }
 
 void SqliteSession::createCatalogue(const QString& folder) {
@@ -505,10 +616,19 @@ bool SqliteSession::runIfExists(const QString& statementName, const SqlText& sql
     if (bm.hasMatch()) {
         body = bm.captured(1).trimmed();
     }
-    const bool exists = !execute(statementName, SqlText(condition), params).rows.empty();
-    if (exists != negate && !body.isEmpty()) {
+    auto holds = [&] {
+        return execute(statementName, SqlText(condition), params).rows.empty() == negate;
+    };
+    if (body.isEmpty() || !holds()) {
+        return true; // nothing to do, and nothing locked for it
+    }
+    // Checked again under the write lock: a second workstation doing the same at the same
+    // moment finds the work done instead of doing it twice.
+    Unit unit(*this);
+    if (holds()) {
         *out = execute(statementName, SqlText(body), params);
     }
+    unit.commit();
     return true;
 }
 
@@ -518,6 +638,7 @@ ResultSet SqliteSession::execute(const QString& statementName, const SqlText& sq
     if (runIfExists(statementName, sql, params, &result)) {
         return result;
     }
+    attachNamed(statementName, sql);
     QStringList names;
     const QString text = adapt(sql).positional(&names);
     QList<QVariant> values;
@@ -540,8 +661,21 @@ void SqliteSession::begin() {
     if (!sqlite3_get_autocommit(db_)) {
         throw DbError(QStringLiteral("A transaction is already active on this connection."));
     }
-    // Immediate: the write lock is taken at once, so two savers queue instead of deadlocking.
-    run(QStringLiteral("BEGIN IMMEDIATE"), QStringLiteral("BEGIN TRANSACTION"));
+    if (lockTable_.isEmpty()) {
+        run(QStringLiteral("BEGIN IMMEDIATE"), QStringLiteral("BEGIN TRANSACTION"));
+        return;
+    }
+    // The write lock of this database only, taken before anything is read: BEGIN IMMEDIATE
+    // would lock every attached database too, and a write after a read in a deferred
+    // transaction fails at once when another connection committed in between.
+    run(QStringLiteral("BEGIN"), QStringLiteral("BEGIN TRANSACTION"));
+    try {
+        run(QStringLiteral("DELETE FROM main.\"%1\" WHERE 0").arg(lockTable_),
+            QStringLiteral("BEGIN TRANSACTION"));
+    } catch (...) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
 }
 
 void SqliteSession::commit() {

@@ -11,8 +11,8 @@ struct sqlite3_stmt;
 
 namespace db {
 
-// One connection of the embedded server: the requested database is "main", the folder's
-// other databases are attached under their names so three-part names reach them.
+// One connection of the embedded server: the requested database is "main"; the folder's
+// other databases are attached under their names when a statement names them.
 class SqliteSession : public Session {
 public:
     SqliteSession(const QString& folder, const QString& databaseName,
@@ -56,12 +56,18 @@ private:
     [[noreturn]] void fail(const QString& statementName, int code = 0) const;
     bool runIfExists(const QString& statementName, const SqlText& sql, const Params& params,
                      ResultSet* out);
-    void attachSiblings(const QString& folder);
+    void useWriteAheadLog(const QString& schema);
+    void findLockTable();
+    void attachNamed(const QString& statementName, const SqlText& sql);
+    void detachLeastUsed(const QStringList& keep);
     void createCatalogue(const QString& folder);
 
     sqlite3* db_ = nullptr;
     QString databaseName_;
-    QSet<QString> attached_; // upper-case names of attached databases
+    QString folder_;
+    QString lockTable_;                // a table of main; a no-op delete on it takes the write lock
+    QHash<QString, quint64> attached_; // upper-case name -> last use
+    quint64 useClock_ = 0;
     int maxQueryTimeMs_ = 0;
     QElapsedTimer statementClock_;
     QHash<QString, sqlite3_stmt*> cache_;
