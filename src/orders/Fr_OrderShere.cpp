@@ -27,6 +27,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QToolButton>
 
 namespace {
@@ -36,9 +37,6 @@ const char* const kStockPicture = "#,##0.##;-#,##0.##";
 const QColor kFilledQuantity(174, 251, 205);
 const QColor kAlternateRow(240, 202, 166);
 const QColor kMaroon(128, 0, 0);
-
-// An order another workstation approved while this one had it on screen.
-struct OrderTaken {};
 
 QToolButton* flatButton(QWidget* parent, const QString& hint) {
     auto* b = new QToolButton(parent);
@@ -69,28 +67,6 @@ TFrOrderShere::TFrOrderShere(QWidget* parent) : TFrForm(parent) {
     connect(AcSave, &QAction::triggered, this, ui::guard([this] { AcSaveExecute(); }));
     connect(AcApproved, &QAction::triggered, this, ui::guard([this] { AcApprovedExecute(); }));
 
-    QHd.setObjectName(QStringLiteral("QHd"));
-    QHd.setConnectionName(QStringLiteral("DMDATA"));
-    QHd.setSql(share_sql::header());
-    QHd.declareField(QStringLiteral("UnitPicking"), db::FieldType::Float);
-    QHd.setCachedUpdates(true);
-    UHd = share_sql::headerUpdate();
-    QHd.setUpdateObject(&UHd);
-
-    QDt.setObjectName(QStringLiteral("QDt"));
-    QDt.setConnectionName(QStringLiteral("DMDATA"));
-    QDt.setSql(share_sql::detail());
-    for (const char* f : {"OrderQnty", "BackOrder", "ReOrderQnty", "MinQnty", "MaxQnty",
-                          "OldOrderQnty", "ProductRoute", "OnhandBranch"}) {
-        QDt.declareField(QLatin1String(f), db::FieldType::Float);
-    }
-    for (const char* f : {"Status", "Remark", "ProductManageNo", "BranchName", "CloseOrder"}) {
-        QDt.declareField(QLatin1String(f), db::FieldType::Text);
-    }
-    QDt.declareField(QStringLiteral("OrderShereHd"), db::FieldType::Integer);
-    QDt.setCachedUpdates(true);
-    UDt = share_sql::detailUpdate();
-    QDt.setUpdateObject(&UDt);
     connect(&QDt, &db::Dataset::afterOpen, this, [this] {
         if (db::Field* f = QDt.findField(QStringLiteral("OrderQnty"))) {
             f->displayFormat = QStringLiteral("#,##0.##");
@@ -99,25 +75,6 @@ TFrOrderShere::TFrOrderShere(QWidget* parent) : TFrForm(parent) {
     });
     connect(&QDt, &db::Dataset::fieldChanged, this,
             ui::guard([this](db::Field* f) { GridDtFieldChanged(f); }));
-
-    QGetBarcode.setObjectName(QStringLiteral("QGetBarcode"));
-    QGetBarcode.setConnectionName(QStringLiteral("DMDATA"));
-    QGetBarcode.setSql(share_sql::product());
-    QLoadN.setObjectName(QStringLiteral("QLoadN"));
-    QLoadN.setConnectionName(QStringLiteral("DMDATA"));
-    QLoadN.setSql(share_sql::branchList());
-    QChkOnHand.setObjectName(QStringLiteral("QChkOnHand"));
-    QChkOnHand.setConnectionName(QStringLiteral("DMDATA"));
-    QChkOnHand.setSql(share_sql::availableStock());
-    QRoundup.setObjectName(QStringLiteral("QRoundup"));
-    QRoundup.setConnectionName(QStringLiteral("DMDATA"));
-    QRoundup.setSql(contract::roundupStatement());
-    QStillOpen.setObjectName(QStringLiteral("QStillOpen"));
-    QStillOpen.setConnectionName(QStringLiteral("DMDATA"));
-    QStillOpen.setSql(share_sql::headerStillOpen());
-    SQLInsertTranBranch.setObjectName(QStringLiteral("SQLInsertTranBranch"));
-    SQLInsertTranBranch.setConnectionName(QStringLiteral("DMDATA"));
-    SQLInsertTranBranch.setSql(share_sql::approvalScript());
 
     buildHeader();
     buildGrid();
@@ -336,44 +293,20 @@ void TFrOrderShere::AcNewExecute() {
     EdOrderNO->setFocus();
 }
 
-QDateTime TFrOrderShere::serverDate() {
-    return DM->ServerDateTime().date().startOfDay();
-}
-
 void TFrOrderShere::LoadOrder(const QString& number) {
-    QHd.close();
-    QHd.params().set(QStringLiteral("DocNo"), number);
-    QHd.open();
-
-    QGetBarcode.close();
-    QGetBarcode.params().set(QStringLiteral("Barcode"),
-                             util::upperAscii(EdBarcode->text().trimmed()));
-    QGetBarcode.open();
-    CheckStock =
-        !QGetBarcode.isEmpty() &&
-        QGetBarcode.fieldByName(QStringLiteral("OrderAllocate")).asString() == QLatin1String("Y");
-    QGetBarcode.close();
-
-    IsNewOrder = QHd.isEmpty();
-    QHd.edit(); // appends the new header when there is none
-    if (IsNewOrder) {
-        QHd[QStringLiteral("Delflag")].setValue(QStringLiteral("N"));
-        QHd[QStringLiteral("OrderDate")].setValue(serverDate());
-        QHd[QStringLiteral("Approved")].setValue(QStringLiteral("N"));
-        QHd[QStringLiteral("UpToTranBranch")].setValue(QStringLiteral("N"));
-    } else if (QHd[QStringLiteral("Approved")].asString() == QLatin1String("N") &&
-               QHd[QStringLiteral("UpToTranBranch")].asString() == QLatin1String("N")) {
+    Order.load(number, EdBarcode->text());
+    if (Order.isOpenStored()) {
         AcSave->setEnabled(DmConfig->AddRight);
         if (ShowApprove) {
             BApproved->setEnabled(true);
         }
     }
+    showState();
+}
 
-    QDt.close();
-    QDt.params().set(QStringLiteral("IdHd"), QHd[QStringLiteral("Id")].asInteger());
-    QDt.params().set(QStringLiteral("BarCode"), QHd[QStringLiteral("BarCode")].asString());
-    QDt.open();
-    QDt.first();
+// A cancelled order loads read-only like a closed one, and says so.
+void TFrOrderShere::showState() {
+    StatusPanels[0]->setText(Order.isCancelled() ? QStringLiteral("ยกเลิก") : QString());
 }
 
 void TFrOrderShere::EdOrderNOExit() {
@@ -425,77 +358,24 @@ void TFrOrderShere::EdBarcodeExit() {
         return;
     }
     AcSave->setEnabled(DmConfig->AddRight);
-    QGetBarcode.close();
-    QGetBarcode.params().set(QStringLiteral("Barcode"), util::upperAscii(typed));
-    QGetBarcode.open();
-
-    QChkOnHand.close();
-    QChkOnHand.params().set(QStringLiteral("GetBarcode"), typed);
-    QChkOnHand.open();
-    availableStock_ = QChkOnHand.isEmpty() ? 0 : QChkOnHand[QStringLiteral("OnHand")].asFloat();
+    availableStock_ = Order.availableStock(typed);
     setFooter(EdOnHand, availableStock_);
-    QChkOnHand.close();
-
-    if (QGetBarcode.isEmpty()) {
+    if (!Order.fillFromBarcode(typed)) {
         ui::Prompts::current().message({QStringLiteral("ไม่พบ Barcode ที่เลือก !! ") + QChar(10) +
                                             QChar(13) +
                                             QStringLiteral("หรือเป็น BarCode ที่ไม่ใช่หน่วยนับย่อย"),
                                         ui::MessageKind::Warning});
-        QHd.edit();
-        for (const char* f : {"ProdCode", "BarCode", "ThaiName", "UnitName"}) {
-            QHd[QLatin1String(f)].clear();
-        }
         availableStock_ = 0;
         setFooter(EdOnHand, 0);
         EdBarcode->setEnabled(true);
         BtSearchBarcode->setEnabled(true);
         EdBarcode->setFocus();
-    } else {
-        CheckStock = QGetBarcode[QStringLiteral("OrderAllocate")].asString() == QLatin1String("Y");
-        QHd.edit();
-        QHd[QStringLiteral("ProdCode")].setValue(QGetBarcode[QStringLiteral("Code")].asString());
-        QHd[QStringLiteral("BarCode")].setValue(QGetBarcode[QStringLiteral("Barcode")].asString());
-        QHd[QStringLiteral("ThaiName")].setValue(
-            QGetBarcode[QStringLiteral("ThaiName")].asString());
-        QHd[QStringLiteral("UnitName")].setValue(
-            QGetBarcode[QStringLiteral("UnitName")].asString());
-        QHd[QStringLiteral("BuyingDecisionCode")].setValue(
-            QGetBarcode[QStringLiteral("BuyingDecisionCode")].asString());
-        QHd[QStringLiteral("UnitPicking")].setValue(
-            QGetBarcode[QStringLiteral("UnitPicking")].asInteger());
-
-        QLoadN.close();
-        QLoadN.params().set(QStringLiteral("Barcode"),
-                            QGetBarcode[QStringLiteral("Barcode")].asString());
-        QLoadN.open();
-        QDt.close();
-        QDt.params().set(QStringLiteral("IdHd"), 0);
-        QDt.open();
-        QDt.disableControls();
-        for (QLoadN.first(); !QLoadN.eof(); QLoadN.next()) {
-            QDt.append();
-            QDt[QStringLiteral("BranchCode")].setValue(
-                QLoadN[QStringLiteral("BranchCode")].asString());
-            QDt[QStringLiteral("BranchName")].setValue(
-                QLoadN[QStringLiteral("BranchName")].asString());
-            for (const char* f : {"BackOrder", "ReOrderQnty", "MinQnty", "MaxQnty", "ProductRoute",
-                                  "OnhandBranch"}) {
-                QDt[QLatin1String(f)].setValue(QLoadN[QLatin1String(f)].asInteger());
-            }
-            QDt[QStringLiteral("Status")].setValue(QString());
-            QDt[QStringLiteral("OrderQnty")].setValue(0);
-            QDt[QStringLiteral("OldOrderQnty")].setValue(0);
-            QDt.post();
-        }
-        QDt.first();
-        QDt.enableControls();
-        QLoadN.close();
-        EdBarcode->setEnabled(false);
-        BtSearchBarcode->setEnabled(false);
-        GridDt->setFocus();
-        GridDt->setSelectedField(QStringLiteral("OrderQnty"));
+        return;
     }
-    QGetBarcode.close();
+    EdBarcode->setEnabled(false);
+    BtSearchBarcode->setEnabled(false);
+    GridDt->setFocus();
+    GridDt->setSelectedField(QStringLiteral("OrderQnty"));
 }
 
 void TFrOrderShere::BtSearchBarcodeClick() {
@@ -528,20 +408,9 @@ void TFrOrderShere::EdOrderQntyExit() {
         return;
     }
     const qint64 typed = QDt[QStringLiteral("OrderQnty")].asInteger();
-    const double pack = QHd[QStringLiteral("UnitPicking")].asFloat();
+    const qint64 rounded = Order.roundUp(typed, QHd[QStringLiteral("UnitPicking")].asFloat());
     QDt.edit();
-    if (pack <= 0) {
-        // No picking multiple to round to: the quantity stays as typed, as a whole number.
-        QDt[QStringLiteral("OrderQnty")].setValue(typed);
-    } else {
-        QRoundup.close();
-        QRoundup.params().set(QStringLiteral("Qty"), typed);
-        QRoundup.params().set(QStringLiteral("UnitPicking"), pack);
-        QRoundup.open();
-        QDt[QStringLiteral("OrderQnty")].setValue(
-            QRoundup.isEmpty() ? 0 : QRoundup[QStringLiteral("RoundupQty")].asInteger());
-        QRoundup.close();
-    }
+    QDt[QStringLiteral("OrderQnty")].setValue(rounded);
     if (!CheckQuantities(true)) {
         QDt.edit();
         QDt[QStringLiteral("OrderQnty")].setValue(0);
@@ -553,62 +422,32 @@ bool TFrOrderShere::CheckQuantities(bool checkStock) {
     if (!QDt.isActive()) {
         return false;
     }
-    bool result = true;
-    QDt.disableControls();
-    const db::Dataset::Bookmark mark = QDt.bookmark();
-    double total = 0;
-    for (QDt.first(); !QDt.eof(); QDt.next()) {
-        total += QDt[QStringLiteral("OrderQnty")].asFloat();
-    }
-    if (QDt.bookmarkValid(mark)) {
-        QDt.gotoBookmark(mark);
-    }
-    QDt.enableControls();
-    quantityTotal_ = total;
-    setFooter(EdQntyTotal, total);
-
+    const orders::StockCheck c = Order.check(checkStock, EdBarcode->text().trimmed());
+    quantityTotal_ = c.total;
+    setFooter(EdQntyTotal, c.total);
     if (CheckStock && checkStock) {
-        QChkOnHand.close();
-        QChkOnHand.params().set(QStringLiteral("GetBarcode"), EdBarcode->text().trimmed());
-        QChkOnHand.open();
-        availableStock_ = QChkOnHand.isEmpty() ? 0 : QChkOnHand[QStringLiteral("OnHand")].asFloat();
-        setFooter(EdOnHand, availableStock_);
-        QChkOnHand.close();
-        if (total > availableStock_) {
-            result = false;
-            ui::Prompts::current().message(
-                {QStringLiteral("คงเหลือ มีไม่พอ !!") + QChar(13) + QStringLiteral("คงเหลือปัจจุบัน : ") +
-                     ui::formatFloat(QLatin1String(kStockPicture), availableStock_),
-                 ui::MessageKind::Warning});
-            if (!QDt.isEmpty()) {
-                QDt.edit();
-                QDt[QStringLiteral("OrderQnty")].setValue(availableStock_);
-            }
-        }
+        availableStock_ = c.available;
+        setFooter(EdOnHand, c.available);
     }
-    return result;
+    if (!c.fits) {
+        stockShort(c.available);
+    }
+    return c.fits;
+}
+
+// The stock message; the user's row is capped at the available stock.
+void TFrOrderShere::stockShort(double available) {
+    ui::Prompts::current().message({QStringLiteral("คงเหลือ มีไม่พอ !!") + QChar(13) +
+                                        QStringLiteral("คงเหลือปัจจุบัน : ") +
+                                        ui::formatFloat(QLatin1String(kStockPicture), available),
+                                    ui::MessageKind::Warning});
+    if (!QDt.isEmpty()) {
+        QDt.edit();
+        QDt[QStringLiteral("OrderQnty")].setValue(available);
+    }
 }
 
 // ---- saving and approval ------------------------------------------------------------
-
-QString TFrOrderShere::userCode() {
-    db::Query& user = DmConfig->QUser;
-    user.close();
-    user.params().set(QStringLiteral("uid"), DM->CommandLine.value(2).toInt());
-    user.open();
-    const QString code = user.isEmpty() ? QString() : user[QStringLiteral("Code")].asString();
-    user.close();
-    return code;
-}
-
-bool TFrOrderShere::headerStillOpen() {
-    QStillOpen.close();
-    QStillOpen.params().set(QStringLiteral("Id"), QHd[QStringLiteral("Id")].asInteger());
-    QStillOpen.open();
-    const bool open = !QStillOpen.isEmpty();
-    QStillOpen.close();
-    return open;
-}
 
 void TFrOrderShere::AcSaveExecute() {
     saveOrder(false);
@@ -624,10 +463,7 @@ void TFrOrderShere::saveOrder(bool approveOnly) {
         return;
     }
     saving_ = true;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{saving_};
+    auto done = qScopeGuard([this] { saving_ = false; });
 
     // A quantity still in its cell editor counts: it is stored, rounded and checked first.
     GridDt->finishEditing();
@@ -642,7 +478,7 @@ void TFrOrderShere::saveOrder(bool approveOnly) {
         return;
     }
     QHd.edit();
-    QHd[QStringLiteral("OrderDate")].setValue(serverDate());
+    QHd[QStringLiteral("OrderDate")].setValue(DM->ServerDateTime().date().startOfDay());
     if (!DM->ConfirmDialog(QStringLiteral("จัดเก็บข้อมูล ?"))) {
         return;
     }
@@ -657,82 +493,24 @@ void TFrOrderShere::saveOrder(bool approveOnly) {
             }
         }
     }
-
-    // The header as it was, to put back on screen when the save fails after the stored
-    // header was read again.
-    std::vector<std::pair<QString, QVariant>> before;
-    for (const auto& f : QHd.fields()) {
-        before.emplace_back(f->name(), f->value());
-    }
-    bool headerReread = false;
-
-    db::Unit tx(DM->DMdata);
-    try {
-        if (!IsNewOrder && !headerStillOpen()) {
-            throw OrderTaken{};
-        }
-        QHd.edit();
-        if (IsNewOrder && !QDt.isEmpty()) {
-            const QString number =
-                DM->NextDocumentNo(DocCode, QHd[QStringLiteral("OrderDate")].asDateTime());
-            const QString code = userCode();
-            QHd[QStringLiteral("UserCode")].setValue(code);
-            QHd[QStringLiteral("Delflag")].setValue(QStringLiteral("N"));
-            QHd[QStringLiteral("Version")].setValue(VersionText);
-            QHd[QStringLiteral("LocalIP")].setValue(GetLocalIP());
-            QHd[QStringLiteral("OrderNO")].setValue(number);
-            QHd.applyUpdates();
-            headerReread = true;
-            QHd.close();
-            QHd.params().set(QStringLiteral("DocNo"), number);
-            QHd.open();
-        }
-        const qint64 headerId = QHd[QStringLiteral("Id")].asInteger();
-        for (QDt.first(); !QDt.eof(); QDt.next()) {
-            QDt.edit();
-            if (!approveOnly && QDt[QStringLiteral("OrderQnty")].isNull()) {
-                QDt[QStringLiteral("OrderQnty")].setValue(0);
-            }
-            QDt[QStringLiteral("OrderShereHd")].setValue(headerId);
-            QDt.post();
-        }
-        QDt.applyUpdates();
-        if (!IsNewOrder && !approveOnly) {
-            const QString code = userCode();
-            QHd.edit();
-            QHd[QStringLiteral("UserCode")].setValue(code);
-            QHd.applyUpdates();
-        }
-        SQLInsertTranBranch.params().set(QStringLiteral("GetDocNo"),
-                                         QHd[QStringLiteral("OrderNO")].asString());
-        SQLInsertTranBranch.params().set(QStringLiteral("UserApproced"), DmConfig->UserId);
-        SQLInsertTranBranch.execute();
-        tx.commit();
-    } catch (const OrderTaken&) {
-        tx.rollback();
-        QDt.restoreDeleted();
+    orders::StockCheck shortage;
+    switch (Order.save(approveOnly, &shortage)) {
+    case orders::SaveOutcome::Saved:
+        AcNewExecute();
+        return;
+    case orders::SaveOutcome::TakenElsewhere:
         AcSave->setEnabled(false);
         BApproved->setEnabled(false);
         ui::Prompts::current().message(
             {QStringLiteral("ใบแบ่งนี้ถูกอนุมัติจากเครื่องอื่นแล้ว ไม่สามารถบันทึกซ้ำได้ !!"),
              ui::MessageKind::Warning});
         return;
-    } catch (...) {
-        tx.rollback();
-        QDt.restoreDeleted(); // rows without a quantity that an approval took off the screen
-        if (headerReread) {
-            // Nothing was stored: show the unsaved header again, still a new order.
-            QHd.close();
-            QHd.params().set(QStringLiteral("DocNo"), QString());
-            QHd.open();
-            QHd.edit();
-            for (const auto& [name, value] : before) {
-                if (db::Field* f = QHd.findField(name)) {
-                    f->setValue(value);
-                }
-            }
-        }
-        throw;
+    case orders::SaveOutcome::StockShort:
+        quantityTotal_ = shortage.total;
+        availableStock_ = shortage.available;
+        setFooter(EdQntyTotal, shortage.total);
+        setFooter(EdOnHand, shortage.available);
+        stockShort(shortage.available);
+        return;
     }
-    AcNewExecute();
 }

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "forms/Fr_Form.h"
-#include "platform/db/Query.h"
-#include "platform/db/Script.h"
+#include "orders/ShareOrder.h"
 
 #include <QString>
 
@@ -27,12 +26,15 @@ public:
     explicit TFrOrderShere(QWidget* parent = nullptr);
     ~TFrOrderShere() override;
 
+    // The document's database work; the names below are its datasets and state.
+    orders::ShareOrder Order;
+
     // Offers the separate Approved button; start-up sets it false before the form is shown.
     bool ShowApprove = false;
-    QString DocCode;     // document code for numbering
-    QString VersionText; // shown in the caption and stored with each saved order
-    bool IsNewOrder = false;
-    bool CheckStock = false;
+    QString& DocCode = Order.DocCode;         // document code for numbering
+    QString& VersionText = Order.VersionText; // shown in the caption, stored with each order
+    bool& IsNewOrder = Order.IsNewOrder;
+    bool& CheckStock = Order.CheckStock;
 
     QAction* AcApproved = nullptr;
     QToolButton* BApproved = nullptr;
@@ -53,16 +55,13 @@ public:
     QLineEdit* EdOnHand = nullptr;
     QLineEdit* EdQntyTotal = nullptr;
 
-    db::Query QHd;
-    db::UpdateSql UHd;
-    db::Query QDt;
-    db::UpdateSql UDt;
-    db::Query QGetBarcode;
-    db::Query QLoadN;
-    db::Query QChkOnHand;
-    db::Query QRoundup;
-    db::Query QStillOpen;
-    db::Script SQLInsertTranBranch;
+    db::Query& QHd = Order.QHd;
+    db::Query& QDt = Order.QDt;
+    db::Query& QGetBarcode = Order.QGetBarcode;
+    db::Query& QLoadN = Order.QLoadN;
+    db::Query& QChkOnHand = Order.QChkOnHand;
+    db::Query& QRoundup = Order.QRoundup;
+    db::Script& SQLInsertTranBranch = Order.SQLInsertTranBranch;
 
     void FormShow() override;
     void AcNewExecute() override;
@@ -86,10 +85,9 @@ private:
     void buildGrid();
     void buildFooter();
     void setFooter(QLineEdit* box, double value);
+    void stockShort(double available);
+    void showState();
     void saveOrder(bool approveOnly);
-    QString userCode();
-    QDateTime serverDate();
-    bool headerStillOpen();
 
     double quantityTotal_ = 0;
     double availableStock_ = 0;

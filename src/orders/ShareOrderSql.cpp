@@ -191,7 +191,9 @@ const char* const kInsertSelect =
     " From OrderShereDt D\n"
     " Inner Join OrderShereHd H On (H.Id = D.OrderShereHd)\n"
     " Where (Approved = 'Y') And (OrderQnty > 0) And (UpToTranBranch = 'N') And (D.BranchCode "
-    "<> 'DC001') And (H.OrderNo = :GetDocNo)\n";
+    "<> 'DC001') And (H.OrderNo = :GetDocNo)\n"
+    // A cancelled order never becomes transfer rows.
+    "   And (Coalesce(H.Delflag, '') <> 'Y')\n";
 const char* const kPassedOn = "Update OrderShereHd\n"
                               "Set UpToTranBranch  = 'Y'\n"
                               "Where OrderNo = :GetDocNo";
@@ -211,7 +213,8 @@ db::SqlSource approvalScript() {
 
 db::SqlSource headerStillOpen() {
     return db::SqlSource("Select Id From OrderShereHd\n"
-                         "Where (Id = :Id) And (Approved = 'N') And (UpToTranBranch = 'N')");
+                         "Where (Id = :Id) And (Approved = 'N') And (UpToTranBranch = 'N')\n"
+                         "  And (Coalesce(Delflag, '') <> 'Y')");
 }
 
 } // namespace share_sql
