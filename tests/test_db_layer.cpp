@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -815,6 +816,66 @@ TEST(ServerOpening, DamagedFilesReadAsDamageNotAsANetworkFault) {
         EXPECT_TRUE(error.contains(QLatin1String(c.native))) << str(error);
         EXPECT_FALSE(error.contains(QStringLiteral("network"))) << str(error);
     }
+}
+
+TEST(ServerOpening, AFolderOfTwelveDatabasesIsReachedByThreePartNames) {
+    QStringList names{QStringLiteral("NVKDC")};
+    for (int i = 1; i <= 11; ++i) {
+        names << QStringLiteral("SIB%1").arg(i, 2, 10, QLatin1Char('0'));
+    }
+    TempServer server(names);
+    for (const QString& name : names.mid(1)) {
+        server.exec(
+            name, QStringLiteral("create table T(x TEXT); insert into T values ('%1')").arg(name));
+    }
+    auto c = server.connect(QStringLiteral("Many"), QStringLiteral("NVKDC"));
+    auto first = [](const QString& sql) {
+        db::Query q(QStringLiteral("Many"), db::SqlSource(sql));
+        q.open();
+        return q.fields()[0]->asString();
+    };
+    for (int round = 0; round < 2; ++round) {
+        for (const QString& name : names.mid(1)) {
+            QString value;
+            EXPECT_NO_DB_ERROR(value = first(QStringLiteral("select x from %1.dbo.T").arg(name)));
+            EXPECT_EQ(value, name);
+        }
+    }
+    QString joined;
+    EXPECT_NO_DB_ERROR(
+        joined = first(QStringLiteral("select a.x || b.x || c.x from SIB01.dbo.T a, SIB06.dbo.T b, "
+                                      "SIB11.dbo.T c")));
+    EXPECT_EQ(joined, QStringLiteral("SIB01SIB06SIB11"));
+
+    // A name without a database fails clearly, never as a missing table.
+    const QString missing = dbErrorOf([&] { first(QStringLiteral("select x from NoSuch.dbo.T")); });
+    EXPECT_TRUE(missing.startsWith(QStringLiteral("Database 'NOSUCH' does not exist.")))
+        << str(missing);
+}
+
+TEST(ServerOpening, ASaveLocksOnlyTheDatabaseItWritesAndSyncsEachCommit) {
+    TempServer server;
+    server.exec("NVKDC", "create table Doc(x INTEGER)");
+    server.exec("QRV_CONFIG_NVK", "create table Log(x INTEGER)");
+    auto business = server.connect(QStringLiteral("Business"), QStringLiteral("NVKDC"));
+    auto config = server.connect(QStringLiteral("Config"), QStringLiteral("QRV_CONFIG_NVK"));
+    // The business connection reads the configuration database by its three-part name.
+    db::Query readsConfig(QStringLiteral("Business"),
+                          db::SqlSource("select count(*) from QRV_CONFIG_NVK.dbo.Log"));
+    ASSERT_NO_DB_ERROR(readsConfig.open());
+
+    db::Unit save(*business);
+    db::Query(QStringLiteral("Business"), db::SqlSource("insert into Doc values (1)")).execSQL();
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_NO_DB_ERROR(
+        db::Query(QStringLiteral("Config"), db::SqlSource("insert into Log values (1)")).execSQL());
+    EXPECT_LT(clock.elapsed(), 1000) << "the configuration database was locked by the save";
+    save.commit();
+
+    db::Query sync(QStringLiteral("Business"), db::SqlSource("PRAGMA main.synchronous"));
+    ASSERT_NO_DB_ERROR(sync.open());
+    EXPECT_EQ(sync.fields()[0]->asInteger(), 2) << "FULL: a commit is on disk when it returns";
 }
 
 TEST_F(DbLayer, ConstraintErrorsAreWordedAsTheServerDoesAndKeepTheNativeText) {

@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 #include <QToolButton>
@@ -289,30 +290,73 @@ TEST_F(ShareOrder, AFailedSaveStoresNothingAndARetryStoresOnce) {
     EXPECT_EQ(count(QStringLiteral("select count(*) from TranBranch")), rows + 2);
 }
 
-TEST_F(ShareOrder, AnOrderApprovedElsewhereIsNotSavedAgain) {
-    const QString open = scalar(QStringLiteral("select OrderNO from OrderShereHd where Approved "
-                                               "= 'N' and UpToTranBranch = 'N' and Delflag = "
-                                               "'N' order by Id limit 1"))
-                             .toString();
+TEST_F(ShareOrder, AnOrderApprovedOrCancelledElsewhereIsNotSavedAgain) {
+    const struct {
+        const char* elsewhere;
+        const char* approved;
+        const char* delflag;
+    } cases[] = {
+        {"update OrderShereHd set Approved = 'Y', UpToTranBranch = 'Y' where OrderNO = :p0", "Y",
+         "N"},
+        {"update OrderShereHd set Delflag = 'Y' where OrderNO = :p0", "N", "Y"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.elsewhere);
+        form_->AcNewExecute();
+        const QString open =
+            scalar(QStringLiteral("select OrderNO from OrderShereHd where Approved = 'N' and "
+                                  "UpToTranBranch = 'N' and Delflag = 'N' order by Id limit 1"))
+                .toString();
+        ASSERT_FALSE(open.isEmpty());
+        loadOrder(open);
+        ASSERT_FALSE(form_->IsNewOrder);
+        EXPECT_TRUE(form_->AcSave->isEnabled());
+        // Another workstation approves or cancels it meanwhile.
+        db::Query other(QStringLiteral("DMDATA"), db::SqlSource(QString::fromUtf8(c.elsewhere)));
+        other.params().set(QStringLiteral("p0"), open);
+        other.execSQL();
+        const qint64 rows = count(QStringLiteral("select count(*) from TranBranch"));
+        prompts_.clear();
+        save();
+        EXPECT_EQ(count(QStringLiteral("select count(*) from TranBranch")), rows);
+        EXPECT_EQ(scalar(QStringLiteral("select Approved || Delflag from OrderShereHd where "
+                                        "OrderNO = :p0"),
+                         {open})
+                      .toString(),
+                  QString::fromUtf8(c.approved) + QString::fromUtf8(c.delflag));
+        EXPECT_TRUE(prompts_.texts().contains(
+            QStringLiteral("ใบแบ่งนี้ถูกอนุมัติจากเครื่องอื่นแล้ว ไม่สามารถบันทึกซ้ำได้ !!")))
+            << prompts_.texts().join('\n').toStdString();
+        EXPECT_FALSE(form_->AcSave->isEnabled());
+    }
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+}
+
+TEST_F(ShareOrder, ACancelledOrderLoadsReadOnlyAndSaysSo) {
+    const QString open =
+        scalar(QStringLiteral("select OrderNO from OrderShereHd where Approved = 'N' and "
+                              "UpToTranBranch = 'N' and Delflag = 'N' order by Id limit 1"))
+            .toString();
     ASSERT_FALSE(open.isEmpty());
-    loadOrder(open);
-    ASSERT_FALSE(form_->IsNewOrder);
-    EXPECT_TRUE(form_->AcSave->isEnabled());
-    // Another workstation approves it meanwhile.
-    exec(QStringLiteral("update OrderShereHd set Approved = 'Y', UpToTranBranch = 'Y' where "
-                        "OrderNO = '%1'")
-             .arg(open));
+    db::Query cancel(QStringLiteral("DMDATA"),
+                     db::SqlSource("update OrderShereHd set Delflag = 'Y' where OrderNO = :p0"));
+    cancel.params().set(QStringLiteral("p0"), open);
+    cancel.execSQL();
     const qint64 rows = count(QStringLiteral("select count(*) from TranBranch"));
-    prompts_.clear();
-    save();
+
+    loadOrder(open);
+    EXPECT_FALSE(form_->IsNewOrder);
+    EXPECT_FALSE(form_->AcSave->isEnabled());
+    EXPECT_EQ(form_->StatusPanels[0]->text(), QStringLiteral("ยกเลิก"));
+    QTest::keyClick(form_.get(), Qt::Key_F10);
     EXPECT_EQ(count(QStringLiteral("select count(*) from TranBranch")), rows);
-    EXPECT_EQ(
-        scalar(QStringLiteral("select Approved from OrderShereHd where OrderNO = '%1'").arg(open))
-            .toString(),
-        QStringLiteral("Y"));
-    EXPECT_TRUE(
-        prompts_.texts().contains(QStringLiteral("ใบแบ่งนี้ถูกอนุมัติจากเครื่องอื่นแล้ว ไม่สามารถบันทึกซ้ำได้ !!")))
-        << prompts_.texts().join('\n').toStdString();
+    EXPECT_EQ(scalar(QStringLiteral("select Approved || Delflag from OrderShereHd where OrderNO "
+                                    "= :p0"),
+                     {open})
+                  .toString(),
+              QStringLiteral("NY"));
+    form_->AcNewExecute();
+    EXPECT_TRUE(form_->StatusPanels[0]->text().isEmpty());
     EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
 }
 

@@ -249,6 +249,7 @@ SaveOutcome ShareOrder::save(bool approveOnly, StockCheck* shortage) {
 
     db::Unit unit(DM->DMdata); // the write lock from here on
     if (!IsNewOrder && !stillOpen()) {
+        unit.rollback();
         return SaveOutcome::TakenElsewhere;
     }
     // Checked again under the lock: another workstation may have taken the stock since.
@@ -257,6 +258,7 @@ SaveOutcome ShareOrder::save(bool approveOnly, StockCheck* shortage) {
         if (shortage) {
             *shortage = stock;
         }
+        unit.rollback();
         return SaveOutcome::StockShort;
     }
 

@@ -7,9 +7,9 @@
 
 namespace testing_support {
 
-DemoModules::DemoModules(int userId, int menuId)
+DemoModules::DemoModules(int userId, int menuId, const QString& folder)
     : previousDir_(QDir::currentPath()), previousDm_(DM), previousConfig_(DmConfig) {
-    folder_ = freshDemoServer();
+    folder_ = folder.isEmpty() ? freshDemoServer() : folder;
     QDir::setCurrent(work_.path());
     QFile f(QStringLiteral("Server.Dat"));
     if (f.open(QIODevice::WriteOnly)) {

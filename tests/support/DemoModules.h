@@ -15,7 +15,8 @@ namespace testing_support {
 // working directory and globals when it goes.
 class DemoModules {
 public:
-    explicit DemoModules(int userId = 1, int menuId = 101);
+    // On a fresh demo server, or on the server in folder (shared with other processes).
+    explicit DemoModules(int userId = 1, int menuId = 101, const QString& folder = {});
     ~DemoModules();
     DemoModules(const DemoModules&) = delete;
     DemoModules& operator=(const DemoModules&) = delete;

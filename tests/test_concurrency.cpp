@@ -1,0 +1,189 @@
+// Several workstations at once on one embedded server: real processes, as clerks' desktops
+// are.
+#include "orders/ShareOrder.h"
+#include "platform/db/DbError.h"
+#include "support/DemoModules.h"
+#include "support/DemoServer.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+const QString kPack12 = QStringLiteral("8850000000102"); // pack 12, with stock
+constexpr const char* kSaverEnv = "ORDERTOOL_TEST_SAVER";
+
+// Waits for the GO file the parent writes once every child is ready.
+bool waitForGo(const QString& folder) {
+    const QString go = QDir(folder).filePath(QStringLiteral("GO"));
+    for (int i = 0; i < 60000 && !QFileInfo::exists(go); ++i) {
+        QThread::msleep(1);
+    }
+    return QFileInfo::exists(go);
+}
+
+// A child process: one workstation that puts the given quantity (the whole available
+// stock) on one branch and saves a new share order. Prints the outcome.
+const int saverChild = [] {
+    const QByteArray spec = qgetenv(kSaverEnv);
+    if (spec.isEmpty()) {
+        return 0;
+    }
+    static int argc = 1;
+    static char name[] = "saver";
+    static char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    const QString folder = QString::fromUtf8(spec).section(QLatin1Char('|'), 0, 0);
+    const double quantity = QString::fromUtf8(spec).section(QLatin1Char('|'), 1).toDouble();
+    int status = 0;
+    try {
+        testing_support::DemoModules modules(1, 101, folder);
+        orders::ShareOrder order;
+        order.load(QString(), QString());
+        if (!order.fillFromBarcode(kPack12)) {
+            throw std::runtime_error("no such barcode");
+        }
+        order.QDt.first();
+        order.QDt.edit();
+        order.QDt[QStringLiteral("OrderQnty")].setValue(quantity);
+        order.QDt.post();
+        if (!waitForGo(folder)) {
+            throw std::runtime_error("no start signal");
+        }
+        switch (order.save(false)) {
+        case orders::SaveOutcome::Saved:
+            std::printf("saved\n");
+            break;
+        case orders::SaveOutcome::StockShort:
+            std::printf("stock short\n");
+            break;
+        case orders::SaveOutcome::TakenElsewhere:
+            std::printf("taken\n");
+            break;
+        }
+    } catch (const db::DbError& e) {
+        std::fprintf(stderr, "error: %s\n", e.message().toUtf8().constData());
+        status = 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "error: %s\n", e.what());
+        status = 1;
+    }
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(status);
+}();
+
+struct Finished {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Starts the processes, lets them go at once, and collects what each printed.
+std::vector<Finished> runAtOnce(std::vector<std::unique_ptr<QProcess>>& processes,
+                                const QString& goFolder) {
+    for (auto& p : processes) {
+        EXPECT_TRUE(p->waitForStarted(10000));
+    }
+    QFile go(QDir(goFolder).filePath(QStringLiteral("GO")));
+    EXPECT_TRUE(go.open(QIODevice::WriteOnly));
+    go.close();
+    std::vector<Finished> done;
+    for (auto& p : processes) {
+        EXPECT_TRUE(p->waitForFinished(120000));
+        done.push_back({p->exitCode(), QString::fromUtf8(p->readAllStandardOutput()).trimmed(),
+                        QString::fromUtf8(p->readAllStandardError())});
+    }
+    return done;
+}
+
+TEST(Concurrency, SavesAgainstOneStockNeverAllocateMoreThanIsThere) {
+    const QString folder = testing_support::freshDemoServer();
+    double available = 0;
+    qint64 allocatedBefore = 0;
+    auto allocated = [] {
+        db::Query q(QStringLiteral("DMDATA"),
+                    db::SqlSource("select Coalesce(Sum(OrderQnty - SendQnty), 0) as Q from "
+                                  "TranBranch where BarCode = :B and CloseOrder not in "
+                                  "('Y','W','X','C','T')"));
+        q.params().set(QStringLiteral("B"), QStringLiteral("8850000000102"));
+        q.open();
+        return q.fields()[0]->asInteger();
+    };
+    {
+        QCoreApplication* app = QCoreApplication::instance();
+        std::unique_ptr<QCoreApplication> own;
+        static int argc = 1;
+        static char name[] = "test";
+        static char* argv[] = {name, nullptr};
+        if (!app) {
+            own = std::make_unique<QCoreApplication>(argc, argv);
+        }
+        testing_support::DemoModules modules(1, 101, folder);
+        orders::ShareOrder order;
+        available = order.availableStock(kPack12);
+        allocatedBefore = allocated();
+    }
+    ASSERT_GT(available, 0);
+
+    constexpr int kWorkstations = 4;
+    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+    std::vector<std::unique_ptr<QProcess>> savers;
+    for (int i = 0; i < kWorkstations; ++i) {
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QString::fromLatin1(kSaverEnv),
+                   folder + QLatin1Char('|') + QString::number(available, 'f', 2));
+        p->setProcessEnvironment(env);
+        p->start(self, {});
+        savers.push_back(std::move(p));
+    }
+    int saved = 0;
+    int refused = 0;
+    for (const Finished& f : runAtOnce(savers, folder)) {
+        EXPECT_EQ(f.exitCode, 0) << f.err.toStdString();
+        saved += f.out == QLatin1String("saved");
+        refused += f.out == QLatin1String("stock short");
+    }
+    EXPECT_EQ(saved, 1);
+    EXPECT_EQ(refused, kWorkstations - 1);
+
+    testing_support::DemoModules modules(1, 101, folder);
+    EXPECT_EQ(allocated() - allocatedBefore, qint64(available));
+}
+
+TEST(Concurrency, SimultaneousFirstStartUpsOnAServerNeverUpgradedAllSucceed) {
+    QTemporaryDir work;
+    QDir().rename(testing_support::freshDemoServer(), work.filePath(QStringLiteral("data")));
+    constexpr int kWorkstations = 6;
+    std::vector<std::unique_ptr<QProcess>> starts;
+    for (int i = 0; i < kWorkstations; ++i) {
+        auto p = std::make_unique<QProcess>();
+        p->setWorkingDirectory(work.path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("ORDERTOOL_PROMPTS"), QStringLiteral("script"));
+        env.insert(QStringLiteral("ORDERTOOL_EXIT_AFTER_SHOW"), QStringLiteral("1"));
+        p->setProcessEnvironment(env);
+        p->start(QStringLiteral(ORDERTOOL_APP), {"101", "1", "NVKDC", "x", "4"});
+        starts.push_back(std::move(p));
+    }
+    // The program does not wait for a signal: starting them together is the race.
+    for (const Finished& f : runAtOnce(starts, work.path())) {
+        EXPECT_EQ(f.exitCode, 0) << f.err.toStdString();
+        EXPECT_EQ(f.out, QStringLiteral("WINDOW: บันทึกใบแบ่ง Approved AUTO (M22.07.22)"))
+            << f.err.toStdString();
+    }
+}
+
+} // namespace
