@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QThread>
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace db {
@@ -157,6 +158,23 @@ void bindValue(sqlite3_stmt* st, int index, const QVariant& v) {
 
 } // namespace
 
+// Waits for a lock up to the busy time-out, trying more often the longer it has waited.
+// SQLite's own waiter does the opposite (longer and longer sleeps), so a workstation that
+// has waited a while keeps losing the lock to newcomers; favouring the longest wait keeps
+// the queue close to first come, first served.
+int sqliteBusy(void* p, int tries) {
+    auto* s = static_cast<SqliteSession*>(p);
+    if (tries == 0) {
+        s->busyClock_.start();
+    }
+    const qint64 waited = s->busyClock_.elapsed();
+    if (waited >= kBusyTimeoutMs) {
+        return 0;
+    }
+    sqlite3_sleep(int(std::clamp<qint64>(20 - waited / 50, 1, 20)));
+    return 1;
+}
+
 int sqliteProgress(void* p) {
     auto* s = static_cast<SqliteSession*>(p);
     return s->maxQueryTimeMs_ > 0 && s->statementClock_.isValid() &&
@@ -177,7 +195,7 @@ SqliteSession::SqliteSession(const QString& folder, const QString& databaseName,
         throw DbError(wordSqliteError(rc, msg), databaseName);
     }
     sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    sqlite3_busy_handler(db_, sqliteBusy, this);
     maxQueryTimeMs_ = settings.maxQueryTimeSeconds > 0 ? settings.maxQueryTimeSeconds * 1000 : 0;
     sqlite3_progress_handler(db_, 10000, sqliteProgress, this);
     SqliteBackend::registerFunctions(db_);

@@ -73,7 +73,10 @@ private:
     QHash<QString, sqlite3_stmt*> cache_;
     int savepointDepth_ = 0;
 
+    QElapsedTimer busyClock_;
+
     friend int sqliteProgress(void*);
+    friend int sqliteBusy(void*, int);
 };
 
 } // namespace db
