@@ -1,12 +1,9 @@
 #include "orders/Fr_OrderShere.h"
 
 #include "data/Dm_Config.h"
-#include "data/SharedStatements.h"
 #include "data/U_DM.h"
 #include "forms/F_SearchProductUnitsTivasMaster.h"
 #include "forms/Fr_SearchOrderShereNo.h"
-#include "orders/ShareOrderSql.h"
-#include "platform/db/DbError.h"
 #include "platform/ui/DataLink.h"
 #include "platform/ui/DbGrid.h"
 #include "platform/ui/Edits.h"
