@@ -5,6 +5,7 @@
 
 #include "platform/db/Connection.h"
 #include "platform/db/DbError.h"
+#include "platform/db/Decimal.h"
 #include "platform/db/MemTable.h"
 #include "platform/db/Query.h"
 #include "platform/db/Script.h"
@@ -27,7 +28,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <limits>
 #include <memory>
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -686,6 +689,66 @@ TEST(NumberReading, FloatsReadAsPlainTextWithoutDrift) {
     }
 }
 
+TEST(NumberReading, IntegersOutsideTheirRangeFailAndChangeNothing) {
+    const QString bigint =
+        QStringLiteral("Arithmetic overflow error converting expression to data type bigint.");
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        const char* name;
+        QVariant value;
+        std::optional<qint64> expected; // nullopt: out of range
+    } cases[] = {
+        {"1e19", 1e19, std::nullopt},
+        {"-1e19", -1e19, std::nullopt},
+        {"1e300", 1e300, std::nullopt},
+        {"2^63 as a double", 9223372036854775807.0, std::nullopt},
+        {"2^63 - 0.5 rounds up to 2^63", 9223372036854775807.5, std::nullopt},
+        {"infinity", inf, std::nullopt},
+        {"-infinity", -inf, std::nullopt},
+        {"NaN", std::numeric_limits<double>::quiet_NaN(), std::nullopt},
+        {"text 1e19", QStringLiteral("1e19"), std::nullopt},
+        {"text 2^63", QStringLiteral("9223372036854775808"), std::nullopt},
+        {"unsigned 2^63", QVariant::fromValue<quint64>(9223372036854775808ULL), std::nullopt},
+        {"-2^63 as a double", -9223372036854775808.0, std::numeric_limits<qint64>::min()},
+        {"largest double below 2^63", 9223372036854774784.0, 9223372036854774784LL},
+        {"text 2^63 - 1, exactly", QStringLiteral(" 9223372036854775807 "),
+         std::numeric_limits<qint64>::max()},
+        {"unsigned 2^63 - 1", QVariant::fromValue<quint64>(9223372036854775807ULL),
+         std::numeric_limits<qint64>::max()},
+        {"1e18", 1e18, 1000000000000000000LL},
+    };
+    db::MemTable t;
+    t.addField(QStringLiteral("I"), db::FieldType::Integer);
+    t.addField(QStringLiteral("F"), db::FieldType::Float);
+    t.open();
+    t.append();
+    t.fieldByName("I").setValue(7);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.expected) {
+            EXPECT_EQ(dbErrorOf([&] { db::variantToInteger(c.value); }), bigint);
+            EXPECT_EQ(dbErrorOf([&] { t.fieldByName("I").setValue(c.value); }), bigint);
+            EXPECT_EQ(t.fieldByName("I").asInteger(), 7) << "the field keeps its value";
+        } else {
+            EXPECT_EQ(db::variantToInteger(c.value), *c.expected);
+            t.fieldByName("I").setValue(c.value);
+            EXPECT_EQ(t.fieldByName("I").asInteger(), *c.expected);
+            t.fieldByName("I").setValue(7);
+        }
+    }
+
+    // A float field holds what the server's float holds; reading it as an integer is checked.
+    t.fieldByName("F").setValue(1e19);
+    EXPECT_EQ(dbErrorOf([&] { t.fieldByName("F").asInteger(); }), bigint);
+    for (double d : {inf, -inf, std::numeric_limits<double>::quiet_NaN()}) {
+        EXPECT_EQ(
+            dbErrorOf([&] { t.fieldByName("F").setValue(d); }),
+            QStringLiteral("Arithmetic overflow error converting expression to data type float."))
+            << d;
+        EXPECT_EQ(t.fieldByName("F").asFloat(), 1e19);
+    }
+}
+
 // ---- rounding up to a pack ----------------------------------------------------------------
 
 TEST_F(DbLayer, RoundUpToWholePacksIsExact) {
@@ -719,6 +782,44 @@ TEST_F(DbLayer, RoundUpToWholePacksIsExact) {
     EXPECT_EQ(dbErrorOf([&] { q->open(); }), QStringLiteral("Divide by zero error encountered."));
     q->paramByName(QStringLiteral("UnitPicking")).setValue(0.004); // rounds to a pack of 0
     EXPECT_EQ(dbErrorOf([&] { q->open(); }), QStringLiteral("Divide by zero error encountered."));
+}
+
+TEST_F(DbLayer, DecimalsBeyondThirtyEightDigitsOverflowAndTinyOnesRoundAway) {
+    const QString overflow =
+        QStringLiteral("Arithmetic overflow error converting expression to data type numeric.");
+    const QString byZero = QStringLiteral("Divide by zero error encountered.");
+    const struct {
+        const char* expression;
+        const QString* error; // nullptr: the value below
+        double value;
+    } cases[] = {
+        {"DecMul(1e300, 2)", &overflow, 0},      {"DecMul(:Big, :Big)", &overflow, 0}, // 39 digits
+        {"DecRound(1e38, 2)", &overflow, 0},     {"DecDiv(1e300, 3)", &overflow, 0},
+        {"DecDiv(1, 1e-300)", &byZero, 0}, // 1e-300 has no digit within 38 decimals
+        {"DecRound(:Big, 0)", nullptr, 1e19},    {"DecDiv(1e36, 0.1)", nullptr, 1e37},
+        {"DecRound(1e-300, 2)", nullptr, 0},     {"DecMul(1e-30, 1e-30)", nullptr, 0},
+        {"DecRound(2.5, 400)", nullptr, 2.5},    {"DecRound(-2.5, -400)", nullptr, 0},
+        {"DecRound(1234.5, -2)", nullptr, 1200}, {"DecRound(-1250, -2)", nullptr, -1300},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expression);
+        auto q = query(QStringLiteral("select %1 as v").arg(QString::fromUtf8(c.expression)));
+        if (q->params().find(QStringLiteral("Big"))) {
+            q->paramByName(QStringLiteral("Big")).setValue(QStringLiteral("10000000000000000000"));
+        }
+        if (c.error) {
+            EXPECT_EQ(dbErrorOf([&] { q->open(); }), *c.error);
+        } else {
+            ASSERT_NO_DB_ERROR(q->open());
+            EXPECT_EQ(q->fieldByName("v").asFloat(), c.value);
+        }
+    }
+    EXPECT_EQ(dbErrorOf([] { db::Decimal::fromText(QStringLiteral("1e38")); }), overflow);
+    const auto tiny = db::Decimal::fromText(QStringLiteral("-2e-2147483648"));
+    ASSERT_TRUE(tiny);
+    EXPECT_TRUE(tiny->isZero());
+    EXPECT_FALSE(db::Decimal::fromText(QStringLiteral("1e")));
+    EXPECT_FALSE(db::Decimal::fromText(QStringLiteral("๑๒"))) << "ASCII digits only";
 }
 
 // ---- sibling databases, opening and error wording -----------------------------------------

@@ -95,7 +95,10 @@ protected:
 
 TEST_F(FormBase, ShowingRunsTheBaseResetAndHidesTheUnofferedButtons) {
     EXPECT_EQ(form_->derivedResets, 0) << "the base show runs the base reset only";
-    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QStringLiteral("Test document"));
+    EXPECT_EQ(ui::applicationTitle(), QStringLiteral("Test document"));
+    EXPECT_EQ(form_->windowHandle()->title(), QStringLiteral("Test document"));
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName())
+        << "a display name would be appended to every window title";
     EXPECT_FALSE(form_->ChgCode->isVisible());
     EXPECT_EQ(form_->ChgCode->text(), QStringLiteral("CHGCODE"));
     EXPECT_FALSE(form_->AcSave->isEnabled());

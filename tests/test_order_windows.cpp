@@ -1,5 +1,7 @@
-// The two document windows: captions, tool bars and sizes.
+// The two document windows: captions, window titles, tool bars and sizes.
 #include "data/Dm_Config.h"
+#include "forms/Fr_SearchOrderShereNo.h"
+#include "forms/Fr_ShowError.h"
 #include "orders/Fr_OrderShere.h"
 #include "orders/Fr_OrderSpecial.h"
 #include "platform/ui/Modal.h"
@@ -9,11 +11,17 @@
 #include <QAction>
 #include <QApplication>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QTest>
 #include <QToolButton>
+#include <QWindow>
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
+
+static void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace {
 
@@ -57,7 +65,7 @@ TEST_F(OrderWindows, ShareOrder) {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
 
         EXPECT_EQ(form.windowTitle(), QStringLiteral("บันทึกใบแบ่ง Approved AUTO (M22.07.22)"));
-        EXPECT_EQ(QGuiApplication::applicationDisplayName(), QStringLiteral("ใบแบ่ง"))
+        EXPECT_EQ(ui::applicationTitle(), QStringLiteral("ใบแบ่ง"))
             << "the design caption, copied before the form replaces it";
         EXPECT_EQ(form.VersionText, QStringLiteral("M22.07.22"));
         EXPECT_EQ(form.DocCode, QStringLiteral("ORD-SHARE"));
@@ -76,6 +84,51 @@ TEST_F(OrderWindows, ShareOrder) {
     }
 }
 
+// The title a Linux desktop shows for a window: Qt's desktop platforms (xcb, wayland) append
+// " — " and the application display name, once one is set, to the window's own title. The
+// offscreen platform of the tests shows none, so the composition is done here.
+QString desktopTitle(const QWidget& window) {
+    const QString title = window.windowHandle() ? window.windowHandle()->title() : QString();
+    const QString name = QGuiApplication::applicationDisplayName();
+    const bool nameSet = name != QCoreApplication::applicationName();
+    return nameSet && !title.endsWith(name) ? title + QStringLiteral(" — ") + name : title;
+}
+
+TEST_F(OrderWindows, WindowTitlesAreExactlyTheCaptions) {
+    testing_support::DemoModules modules;
+    TFrOrderShere form;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const QString caption = QStringLiteral("บันทึกใบแบ่ง Approved AUTO (M22.07.22)");
+    EXPECT_EQ(form.windowTitle(), caption);
+    EXPECT_EQ(desktopTitle(form), caption);
+    EXPECT_EQ(ui::applicationTitle(), QStringLiteral("ใบแบ่ง"));
+
+    // A lookup and the error dialog, each shown through the modal seam.
+    TFrSearchOrderShereNo lookup(&form);
+    TFrShowError error(&form);
+    for (QDialog* dialog : {static_cast<QDialog*>(&lookup), static_cast<QDialog*>(&error)}) {
+        const QString own = dialog->windowTitle();
+        QString shown;
+        prompts_.answerModal([&](QDialog& d) {
+            shown = desktopTitle(d);
+            return int(QDialog::Rejected);
+        });
+        ui::execModal(*dialog);
+        EXPECT_EQ(shown, own);
+    }
+    EXPECT_EQ(lookup.windowTitle(), QStringLiteral("ค้นหาเลขที่ใบแบ่ง"));
+    EXPECT_EQ(error.windowTitle(), QStringLiteral("Windows Error Message"));
+
+    // Message boxes carry the application title, and nothing more.
+    const auto box = ui::WidgetPrompts::messageBox({QStringLiteral("text")}, &form);
+    box->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(box.get()));
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("ใบแบ่ง"));
+    EXPECT_EQ(desktopTitle(*box), QStringLiteral("ใบแบ่ง"));
+    box->hide();
+}
+
 TEST_F(OrderWindows, SpecialOrder) {
     TFrOrderSpecial form;
     form.show();
@@ -83,7 +136,8 @@ TEST_F(OrderWindows, SpecialOrder) {
 
     const QString caption = QStringLiteral("ใบสั่งจัดพิเศษ (M24.03.26)");
     EXPECT_EQ(form.windowTitle(), caption);
-    EXPECT_EQ(QGuiApplication::applicationDisplayName(), caption);
+    EXPECT_EQ(desktopTitle(form), caption);
+    EXPECT_EQ(ui::applicationTitle(), caption);
     EXPECT_EQ(form.DocCode, QStringLiteral("PICKSPECIA"));
     EXPECT_EQ(form.size(), QSize(1140, 695));
     EXPECT_EQ(shownButtons(form),

@@ -589,3 +589,72 @@ TEST_F(ShareOrder, AFailedApprovalKeepsTheRowsWithoutQuantity) {
 }
 
 } // namespace
+
+namespace {
+
+// Types each key into the widget that has the focus, as a person does: the first key opens
+// the cell editor. Keys beyond ASCII go as key events that carry their text.
+void typeKeys(const QString& text) {
+    for (const QChar c : text) {
+        QWidget* target = QApplication::focusWidget();
+        if (c.unicode() < 128) {
+            QTest::keyClick(target, c.toLatin1());
+        } else {
+            QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        }
+    }
+}
+
+TEST_F(ShareOrder, TheQuantityCellTakesNumbersOnlyAndWithinTheIntRange) {
+    newOrderWith(kPack12);
+    ASSERT_FALSE(form_->QDt.isEmpty());
+    ui::DbGrid* grid = form_->GridDt;
+    const int qtyColumn = grid->datasetModel()->columnOf(QStringLiteral("OrderQnty"));
+    int roundings = 0;
+    QObject::connect(&form_->QRoundup, &db::Dataset::afterOpen, [&] { ++roundings; });
+    const QString outOfRange = QStringLiteral("ตัวเลขเกินขอบเขต !!") + QChar(13) +
+                               QStringLiteral("ป้อนได้ตั้งแต่ -2,147,483,648 ถึง 2,147,483,647");
+    const struct {
+        const char* keys;
+        double stored; // the row held 24 before
+        bool refused;  // out of range: a message, no rounding
+    } cases[] = {
+        {"abc", 24, false},  // no key taken: the 24 shown stays
+        {"๑๒", 24, false},   // Thai digits neither
+        {"0x10", 12, false}, // "010" rounds up to a pack
+        {"1e5", 24, false},  // "15"
+        {"-13", -12, false}, //
+        {"12.5", 12, false}, // half to even, then the pack
+        {"13.5", 24, false}, //
+        {"10000000000000000000", 24, true},
+        {"9223372036854775807", 24, true},
+        {"2147483648", 24, true},
+        {"-2147483649", 24, true},
+        {"2147483647.5", 24, true}, // rounds beyond the range
+        {"99999999999999999999999999999999999999999999999999", 24, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.keys);
+        typeQuantity(0, 24);
+        prompts_.clear();
+        roundings = 0;
+        grid->setFocus();
+        grid->setCurrentIndex(grid->model()->index(0, qtyColumn));
+        typeKeys(QString::fromUtf8(c.keys));
+        ASSERT_TRUE(grid->isEditing());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        EXPECT_FALSE(grid->isEditing());
+        EXPECT_EQ(rowQuantity(0), c.stored);
+        if (c.refused) {
+            EXPECT_EQ(prompts_.texts().join(QLatin1Char('|')).toStdString(),
+                      outOfRange.toStdString());
+            EXPECT_EQ(roundings, 0);
+        } else {
+            EXPECT_FALSE(prompts_.texts().contains(outOfRange));
+            EXPECT_EQ(roundings, 1);
+        }
+    }
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+}
+
+} // namespace

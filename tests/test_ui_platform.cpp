@@ -1,4 +1,5 @@
-// The Widgets helpers: handler guard and backstop, modal seam, message boxes, upper-case edits.
+// The Widgets helpers: handler guard and backstop, modal seam, message boxes, upper-case and
+// numeric edits.
 #include "platform/ui/Edits.h"
 #include "platform/ui/Guard.h"
 #include "platform/ui/Modal.h"
@@ -11,7 +12,10 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <limits>
 #include <stdexcept>
 
 namespace {
@@ -174,6 +178,92 @@ TEST_F(UiPlatform, UpperCaseEditsKeepTypedAndAssignedTextInUpperCase) {
     EXPECT_EQ(edit.text(), QStringLiteral("AB1C"));
     edit.setText(QStringLiteral("สาขา a"));
     EXPECT_EQ(edit.text(), QStringLiteral("สาขา A"));
+}
+
+// Types text key by key; QTest::keyClicks knows ASCII keys only, so Thai digits go as key
+// events that carry their text.
+void typeKeys(QWidget* widget, const QString& text) {
+    for (const QChar c : text) {
+        if (c.unicode() < 128) {
+            QTest::keyClick(widget, c.toLatin1());
+        } else {
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        }
+    }
+}
+
+TEST_F(UiPlatform, NumericEditsTakeDigitsOnePointAndALeadingMinusOnly) {
+    const struct {
+        const char* keys;
+        const char* typed; // what the edit holds after the keys
+    } keys[] = {
+        {"abc", ""},       {"0x10", "010"},      {"๑๒", ""},        {"1e5", "15"},
+        {"1,000", "1000"}, {"-12.50", "-12.50"}, {"1.2.3", "1.23"}, {"1-2", "12"},
+        {"--5", "-5"},     {"+5", "5"},          {" 7", "7"},       {".5", ".5"},
+    };
+    QLineEdit edit;
+    ui::setNumeric(&edit);
+    for (const auto& k : keys) {
+        SCOPED_TRACE(k.keys);
+        edit.clear();
+        typeKeys(&edit, QString::fromUtf8(k.keys));
+        EXPECT_EQ(edit.text(), QString::fromUtf8(k.typed));
+    }
+    // Pasted text goes through the same check as a whole.
+    for (const char* pasted : {"abc", "0x10", "๑๒", "1e5", "1,000", "12a", "inf", "-"}) {
+        SCOPED_TRACE(pasted);
+        edit.setText(QStringLiteral("5"));
+        edit.selectAll();
+        edit.insert(QString::fromUtf8(pasted));
+        EXPECT_EQ(edit.text(), QString::fromUtf8(std::strcmp(pasted, "-") == 0 ? "-" : "5"));
+    }
+    edit.selectAll();
+    edit.insert(QStringLiteral("-3.25"));
+    EXPECT_EQ(edit.text(), QStringLiteral("-3.25"));
+}
+
+TEST_F(UiPlatform, NumericValuesAndTheIntRange) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        const char* text;
+        std::optional<double> value;
+    } texts[] = {{"", std::nullopt},
+                 {"-", std::nullopt},
+                 {".", std::nullopt},
+                 {"-.", std::nullopt},
+                 {"abc", std::nullopt},
+                 {"1e5", std::nullopt},
+                 {"๑๒", std::nullopt},
+                 {"12.5", 12.5},
+                 {"-0.5", -0.5},
+                 {"007", 7},
+                 {"2.", 2}};
+    for (const auto& t : texts) {
+        EXPECT_EQ(ui::numericValue(QString::fromUtf8(t.text)), t.value) << t.text;
+    }
+    EXPECT_EQ(ui::numericValue(QString(400, QLatin1Char('9'))), inf);
+    EXPECT_EQ(ui::numericValue(QLatin1Char('-') + QString(400, QLatin1Char('9'))), -inf);
+
+    const ui::NumericRange range = ui::NumericRange::int32();
+    const struct {
+        double value;
+        bool inside;
+    } values[] = {
+        {2147483647, true},    {2147483647.4, true},
+        {2147483647.5, false}, // half to even
+        {2147483648, false},   {-2147483648, true},
+        {-2147483648.5, true}, {-2147483649, false},
+        {1e19, false},         {9223372036854775807.0, false},
+        {inf, false},          {-inf, false},
+        {std::nan(""), false}, {0, true},
+        {-13.5, true},
+    };
+    for (const auto& v : values) {
+        EXPECT_EQ(range.contains(v.value), v.inside) << std::to_string(v.value);
+    }
+    EXPECT_EQ(range.outOfRangeMessage(),
+              QStringLiteral("ตัวเลขเกินขอบเขต !!") + QChar(13) +
+                  QStringLiteral("ป้อนได้ตั้งแต่ -2,147,483,648 ถึง 2,147,483,647"));
 }
 
 } // namespace

@@ -4,13 +4,13 @@
 #include "platform/ui/Edits.h"
 #include "platform/ui/Focus.h"
 #include "platform/ui/Guard.h"
+#include "platform/ui/Modal.h"
 #include "platform/ui/Prompts.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -265,7 +265,7 @@ void TFrForm::setClientSize(int width, int height) {
 }
 
 void TFrForm::FormShow() {
-    QGuiApplication::setApplicationDisplayName(windowTitle());
+    ui::setApplicationTitle(windowTitle());
     for (QToolButton* button : {BHist, BCopy, BPrint, BChgCode, BApporved}) {
         button->hide();
     }

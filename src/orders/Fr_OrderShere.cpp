@@ -197,8 +197,10 @@ void TFrOrderShere::buildGrid() {
         return c;
     });
     GridEditors = new ui::GridEditors(GridDt);
-    GridEditors->setLineEditor(
-        7, [](QLineEdit* e) { e->setObjectName(QStringLiteral("EdOrderQnty")); },
+    // The rounding statement takes the quantity as the server's int, a whole number.
+    GridEditors->setNumberEditor(
+        7, ui::NumericRange::int32(),
+        [](QLineEdit* e) { e->setObjectName(QStringLiteral("EdOrderQnty")); },
         [this] { EdOrderQntyExit(); });
     GridEditors->setComboEditor(7 + 2, {QStringLiteral("สาขาสั่งสินค้าไม่ทันรอบ"),
                                         QStringLiteral("ลูกค้าสั่งซื้อ"), QStringLiteral("อื่นๆ")});

@@ -2,9 +2,9 @@
 
 #include "data/Dm_Config.h"
 #include "platform/ui/Guard.h"
+#include "platform/ui/Modal.h"
 
 #include <QAction>
-#include <QGuiApplication>
 #include <QToolButton>
 
 TFrOrderSpecial::TFrOrderSpecial(QWidget* parent) : TFrForm(parent) {
@@ -33,7 +33,7 @@ void TFrOrderSpecial::FormShow() {
     AcSave->setVisible(true);
     DocCode = QStringLiteral("PICKSPECIA");
     const QString caption = captionText();
-    QGuiApplication::setApplicationDisplayName(caption);
+    ui::setApplicationTitle(caption);
     setWindowTitle(caption);
     AcNewExecute();
 }

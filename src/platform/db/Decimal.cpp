@@ -1,5 +1,7 @@
 #include "platform/db/Decimal.h"
 
+#include "platform/db/DbError.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -9,12 +11,71 @@ namespace db {
 
 namespace {
 
-__int128 pow10i(int n) {
+// The server's largest numeric precision; every mantissa stays below 10^38, which __int128
+// (about 1.7 * 10^38) holds, so no step below can overflow unchecked.
+constexpr int kMaxDigits = 38;
+
+constexpr __int128 power10(int n) {
     __int128 r = 1;
     for (int i = 0; i < n; ++i) {
         r *= 10;
     }
     return r;
+}
+
+constexpr __int128 kLimit = power10(kMaxDigits);
+
+[[noreturn]] void overflow() {
+    throw DbError(
+        QStringLiteral("Arithmetic overflow error converting expression to data type numeric."));
+}
+
+__int128 pow10i(qint64 n) {
+    if (n < 0 || n > kMaxDigits) {
+        overflow();
+    }
+    return power10(int(n));
+}
+
+// a * b when the product keeps within kMaxDigits digits.
+__int128 checkedMul(__int128 a, __int128 b) {
+    __int128 r = 0;
+    if (__builtin_mul_overflow(a, b, &r) || r >= kLimit || r <= -kLimit) {
+        overflow();
+    }
+    return r;
+}
+
+// mantissa / 10^drop, a half away from zero; drop > 0.
+__int128 dropDigits(__int128 mantissa, qint64 drop) {
+    if (drop > kMaxDigits) {
+        return 0; // below half of the last kept digit
+    }
+    const __int128 div = pow10i(drop);
+    __int128 q = mantissa / div;
+    const __int128 r = mantissa % div;
+    if ((r < 0 ? -r : r) * 2 >= div) {
+        q += mantissa < 0 ? -1 : 1;
+    }
+    return q;
+}
+
+// Brings a value with any scale to a scale in [0, kMaxDigits]: digits beyond the last
+// decimal place are rounded away, a negative scale multiplies out.
+Decimal normalised(__int128 mantissa, qint64 scale) {
+    if (scale > kMaxDigits) {
+        return Decimal{dropDigits(mantissa, scale - kMaxDigits), kMaxDigits};
+    }
+    if (scale < 0) {
+        if (mantissa == 0) {
+            return Decimal{0, 0};
+        }
+        if (-scale > kMaxDigits) {
+            overflow();
+        }
+        return Decimal{checkedMul(mantissa, pow10i(-scale)), 0};
+    }
+    return Decimal{mantissa, int(scale)};
 }
 
 std::string toDigits(__int128 v) {
@@ -42,11 +103,12 @@ std::optional<Decimal> Decimal::fromText(const QString& text) {
     if (t.isEmpty()) {
         return std::nullopt;
     }
-    Decimal d;
+    __int128 mantissa = 0;
+    qint64 scale = 0;
     bool neg = false;
     bool seenDigit = false;
     bool afterPoint = false;
-    int exponent = 0;
+    qint64 exponent = 0;
     qsizetype i = 0;
     if (t[0] == QLatin1Char('-') || t[0] == QLatin1Char('+')) {
         neg = t[0] == QLatin1Char('-');
@@ -54,14 +116,14 @@ std::optional<Decimal> Decimal::fromText(const QString& text) {
     }
     for (; i < t.size(); ++i) {
         const QChar c = t[i];
-        if (c.isDigit()) {
-            if (d.mantissa > pow10i(36)) {
-                return std::nullopt; // beyond what the calculations need
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
+            mantissa = checkedMul(mantissa, 10) + (c.unicode() - '0');
+            if (mantissa >= kLimit) {
+                overflow();
             }
-            d.mantissa = d.mantissa * 10 + (c.unicode() - '0');
             seenDigit = true;
             if (afterPoint) {
-                ++d.scale;
+                ++scale;
             }
         } else if (c == QLatin1Char('.') && !afterPoint) {
             afterPoint = true;
@@ -79,15 +141,7 @@ std::optional<Decimal> Decimal::fromText(const QString& text) {
     if (!seenDigit) {
         return std::nullopt;
     }
-    d.scale -= exponent;
-    if (d.scale < 0) {
-        d.mantissa *= pow10i(-d.scale);
-        d.scale = 0;
-    }
-    if (neg) {
-        d.mantissa = -d.mantissa;
-    }
-    return d;
+    return normalised(neg ? -mantissa : mantissa, scale - exponent);
 }
 
 std::optional<Decimal> Decimal::fromVariant(const QVariant& v) {
@@ -98,9 +152,10 @@ std::optional<Decimal> Decimal::fromVariant(const QVariant& v) {
     case QMetaType::Int:
     case QMetaType::LongLong:
     case QMetaType::UInt:
-    case QMetaType::ULongLong:
     case QMetaType::Bool:
         return Decimal{v.toLongLong(), 0};
+    case QMetaType::ULongLong:
+        return Decimal{static_cast<__int128>(v.toULongLong()), 0};
     case QMetaType::Double:
     case QMetaType::Float: {
         const double x = v.toDouble();
@@ -118,15 +173,9 @@ std::optional<Decimal> Decimal::fromVariant(const QVariant& v) {
 
 Decimal Decimal::rounded(int newScale) const {
     if (newScale >= scale) {
-        return Decimal{mantissa * pow10i(newScale - scale), newScale};
+        return *this; // no digit to round away; the value stays as it is
     }
-    const __int128 div = pow10i(scale - newScale);
-    __int128 q = mantissa / div;
-    const __int128 r = mantissa % div;
-    if ((r < 0 ? -r : r) * 2 >= div) {
-        q += mantissa < 0 ? -1 : 1;
-    }
-    return Decimal{q, newScale};
+    return normalised(dropDigits(mantissa, qint64(scale) - newScale), newScale);
 }
 
 QString Decimal::toText() const {
@@ -149,14 +198,17 @@ double Decimal::toDouble() const {
 }
 
 Decimal operator*(const Decimal& a, const Decimal& b) {
-    return Decimal{a.mantissa * b.mantissa, a.scale + b.scale};
+    return normalised(checkedMul(a.mantissa, b.mantissa), qint64(a.scale) + b.scale);
 }
 
 double exactQuotient(const Decimal& a, const Decimal& b) {
+    if (b.isZero()) {
+        throw DbError(QStringLiteral("Divide by zero error encountered."));
+    }
     // Bring both to the same scale; the quotient of the mantissas is then exact.
     const int s = std::max(a.scale, b.scale);
-    const __int128 num = a.mantissa * pow10i(s - a.scale);
-    const __int128 den = b.mantissa * pow10i(s - b.scale);
+    const __int128 num = checkedMul(a.mantissa, pow10i(qint64(s) - a.scale));
+    const __int128 den = checkedMul(b.mantissa, pow10i(qint64(s) - b.scale));
     if (num % den == 0) {
         const double q = static_cast<double>(num / den);
         return q == 0 ? 0.0 : q;

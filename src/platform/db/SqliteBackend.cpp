@@ -231,6 +231,17 @@ void fnDecMul(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     }
 }
 
+// Decimal arithmetic throws DbError on overflow; no exception may cross the library's C
+// frames, so the error becomes the statement's error.
+template <void (*F)(sqlite3_context*, int, sqlite3_value**)>
+void reportingErrors(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    try {
+        F(ctx, argc, argv);
+    } catch (const std::exception& e) {
+        sqlite3_result_error(ctx, e.what(), -1); // a DbError's text, in UTF-8
+    }
+}
+
 } // namespace
 
 void SqliteBackend::registerFunctions(sqlite3* h) {
@@ -248,9 +259,9 @@ void SqliteBackend::registerFunctions(sqlite3* h) {
         {"IsNull", fnIsNull, 2, true},
         {"Ceiling", fnRound<std::ceil>, 1, true},
         {"Floor", fnRound<std::floor>, 1, true},
-        {"DecRound", fnDecRound, 2, true},
-        {"DecDiv", fnDecDiv, 2, true},
-        {"DecMul", fnDecMul, 2, true},
+        {"DecRound", reportingErrors<fnDecRound>, 2, true},
+        {"DecDiv", reportingErrors<fnDecDiv>, 2, true},
+        {"DecMul", reportingErrors<fnDecMul>, 2, true},
     };
     for (const Fn& f : fns) {
         sqlite3_create_function_v2(h, f.name, f.args,

@@ -1,19 +1,40 @@
 #include "platform/db/Value.h"
 
+#include "platform/db/DbError.h"
+
 #include <cfenv>
 #include <cmath>
+#include <limits>
 
 namespace db {
 
-qint64 roundHalfEven(double value) {
-    if (!std::isfinite(value)) {
-        return 0;
-    }
+namespace {
+
+// Worded as the database server words it, so the error dialog reads the same either way.
+[[noreturn]] void overflow(const char* type) {
+    throw DbError(QStringLiteral("Arithmetic overflow error converting expression to data type %1.")
+                      .arg(QLatin1String(type)));
+}
+
+} // namespace
+
+double roundedHalfEven(double value) {
     // nearbyint follows the current rounding mode, which is round-half-even unless changed.
     const int saved = std::fegetround();
     std::fesetround(FE_TONEAREST);
     const double r = std::nearbyint(value);
     std::fesetround(saved);
+    return r;
+}
+
+qint64 roundHalfEven(double value) {
+    const double r = roundedHalfEven(value);
+    // -2^63 and 2^63 are exact doubles; casting anything outside [-2^63, 2^63) (NaN included)
+    // to an integer is undefined, so it must never reach the cast.
+    constexpr double kLimit = 9223372036854775808.0;
+    if (!(r >= -kLimit && r < kLimit)) {
+        overflow("bigint");
+    }
     return static_cast<qint64>(r);
 }
 
@@ -108,8 +129,18 @@ qint64 variantToInteger(const QVariant& value) {
     case QMetaType::Int:
     case QMetaType::LongLong:
     case QMetaType::UInt:
-    case QMetaType::ULongLong:
         return value.toLongLong();
+    case QMetaType::ULongLong:
+        if (value.toULongLong() > quint64(std::numeric_limits<qint64>::max())) {
+            overflow("bigint");
+        }
+        return value.toLongLong();
+    case QMetaType::QString: {
+        // Whole numbers as text are read exactly: a double holds only 53 bits of them.
+        bool ok = false;
+        const qint64 exact = value.toString().trimmed().toLongLong(&ok);
+        return ok ? exact : roundHalfEven(variantToDouble(value));
+    }
     default:
         return roundHalfEven(variantToDouble(value));
     }
@@ -140,11 +171,16 @@ QVariant convertTo(const QVariant& value, FieldType type) {
             return {};
         }
         return QVariant::fromValue<qint64>(variantToInteger(value));
-    case FieldType::Float:
+    case FieldType::Float: {
         if (value.typeId() == QMetaType::QString && value.toString().trimmed().isEmpty()) {
             return {};
         }
-        return variantToDouble(value);
+        const double d = variantToDouble(value);
+        if (!std::isfinite(d)) {
+            overflow("float"); // the server's float has no infinity or NaN
+        }
+        return d;
+    }
     case FieldType::DateTime: {
         const QDateTime dt = variantToDateTime(value);
         return dt.isValid() ? QVariant(dt) : QVariant();

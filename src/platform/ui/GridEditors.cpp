@@ -4,6 +4,7 @@
 #include "platform/ui/DatasetModel.h"
 #include "platform/ui/Format.h"
 #include "platform/ui/Guard.h"
+#include "platform/ui/Prompts.h"
 
 #include <QComboBox>
 #include <QKeyEvent>
@@ -14,12 +15,18 @@ namespace ui {
 
 void GridEditors::setLineEditor(int column, std::function<void(QLineEdit*)> setup,
                                 std::function<void()> onExit) {
-    columns_[column] = Column{false, {}, std::move(setup), std::move(onExit)};
+    columns_[column] = Column{false, {}, std::move(setup), std::move(onExit), std::nullopt};
+}
+
+void GridEditors::setNumberEditor(int column, NumericRange range,
+                                  std::function<void(QLineEdit*)> setup,
+                                  std::function<void()> onExit) {
+    columns_[column] = Column{false, {}, std::move(setup), std::move(onExit), range};
 }
 
 void GridEditors::setComboEditor(int column, const QStringList& items,
                                  std::function<void()> onExit) {
-    columns_[column] = Column{true, items, {}, std::move(onExit)};
+    columns_[column] = Column{true, items, {}, std::move(onExit), std::nullopt};
 }
 
 QWidget* GridEditors::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
@@ -38,6 +45,9 @@ QWidget* GridEditors::createEditor(QWidget* parent, const QStyleOptionViewItem& 
     }
     auto* edit = new QLineEdit(parent);
     edit->setFrame(false);
+    if (it->second.range) {
+        setNumeric(edit);
+    }
     if (it->second.setup) {
         it->second.setup(edit);
     }
@@ -81,7 +91,20 @@ void GridEditors::setModelData(QWidget* editor, QAbstractItemModel* model,
     const auto* dm = qobject_cast<const DatasetModel*>(model);
     const db::Field* field = dm ? dm->fieldAt(index.column()) : nullptr;
     QVariant value;
-    if (!text.trimmed().isEmpty()) {
+    if (it != columns_.end() && it->second.range) {
+        const std::optional<double> number = numericValue(text);
+        if (!number && !text.isEmpty()) {
+            return; // a lone minus or point: nothing to store
+        }
+        if (number && !it->second.range->contains(*number)) {
+            Prompts::current().message(
+                {it->second.range->outOfRangeMessage(), MessageKind::Warning});
+            return;
+        }
+        if (number) {
+            value = *number;
+        }
+    } else if (!text.trimmed().isEmpty()) {
         if (field && field->type() != db::FieldType::Text) {
             bool ok = false;
             const double d = QString(text).remove(QLatin1Char(',')).trimmed().toDouble(&ok);

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "platform/ui/Edits.h"
+
 #include <QStringList>
 #include <QStyledItemDelegate>
 #include <functional>
 #include <map>
+#include <optional>
 
 class QLineEdit;
 
@@ -20,6 +23,10 @@ public:
 
     void setLineEditor(int column, std::function<void(QLineEdit*)> setup = {},
                        std::function<void()> onExit = {});
+    // A line editor that takes numbers only (see ui::setNumeric). A number outside the range
+    // is refused with a message: the cell keeps its value and the exit handler does not run.
+    void setNumberEditor(int column, NumericRange range, std::function<void(QLineEdit*)> setup = {},
+                         std::function<void()> onExit = {});
     void setComboEditor(int column, const QStringList& items, std::function<void()> onExit = {});
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
@@ -37,6 +44,7 @@ private:
         QStringList items;
         std::function<void(QLineEdit*)> setup;
         std::function<void()> onExit;
+        std::optional<NumericRange> range; // set for number editors
     };
     std::map<int, Column> columns_;
 };

@@ -1,8 +1,8 @@
 #include "platform/ui/Modal.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDialog>
-#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPalette>
 
@@ -25,6 +25,11 @@ QMessageBox::Icon iconOf(MessageKind kind) {
     return QMessageBox::NoIcon;
 }
 
+QString& titleStore() {
+    static QString title;
+    return title;
+}
+
 QString cssColour(Rgb c) {
     return QStringLiteral("rgb(%1, %2, %3)").arg(c.r).arg(c.g).arg(c.b);
 }
@@ -35,13 +40,21 @@ std::unique_ptr<QMessageBox> newBox(const QString& text, MessageKind kind, QWidg
     }
     auto box = std::make_unique<QMessageBox>(parent);
     box->setIcon(iconOf(kind));
-    box->setWindowTitle(QGuiApplication::applicationDisplayName());
+    box->setWindowTitle(applicationTitle());
     box->setText(text);
     box->setTextFormat(Qt::PlainText);
     return box;
 }
 
 } // namespace
+
+void setApplicationTitle(const QString& title) {
+    titleStore() = title;
+}
+
+QString applicationTitle() {
+    return titleStore().isEmpty() ? QCoreApplication::applicationName() : titleStore();
+}
 
 int execModal(QDialog& dialog) {
     if (auto* modal = dynamic_cast<ModalPrompts*>(&Prompts::current())) {

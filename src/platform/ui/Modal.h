@@ -14,6 +14,12 @@ class QWidget;
 
 namespace ui {
 
+// The application's title, which message boxes show as theirs; the document form sets it
+// to its caption when shown. Qt's application display name would do the same but is also
+// appended to every window title on Linux desktops. Before it is set: the program's name.
+void setApplicationTitle(const QString& title);
+QString applicationTitle();
+
 // Prompts that also show modal windows (lookups, the error dialog). Every modal window of
 // the system is shown through ui::execModal, so tests can answer it without a modal loop.
 class ModalPrompts : public Prompts {
