@@ -15,11 +15,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace {
 
@@ -40,6 +43,19 @@ QVariant scalar(const QString& sql, const QVariantList& values = {}) {
 void exec(const QString& sql) {
     db::Query q(QStringLiteral("DMDATA"), db::SqlSource(sql));
     q.execSQL();
+}
+
+// Types each key into the widget that has the focus, as a person does: the first key opens
+// the cell editor. Keys beyond ASCII go as key events that carry their text.
+void typeKeys(const QString& text) {
+    for (const QChar c : text) {
+        QWidget* target = QApplication::focusWidget();
+        if (c.unicode() < 128) {
+            QTest::keyClick(target, c.toLatin1());
+        } else {
+            QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        }
+    }
 }
 
 class ShareOrder : public ::testing::Test {
@@ -540,6 +556,7 @@ TEST_F(ShareOrder, EscInTheGridAsksTheExitQuestionAndEnterStaysInTheGrid) {
     ui::DbGrid* grid = form_->GridDt;
     grid->setFocus();
     grid->setCurrentIndex(grid->model()->index(0, 0));
+    EXPECT_TRUE(form_->keyPreview()) << "the grid keeps the form's key preview";
     QTest::keyClick(grid, Qt::Key_Return);
     EXPECT_EQ(QApplication::focusWidget(), grid) << "Enter moves between cells, not out";
     EXPECT_EQ(grid->currentIndex().column(), 1);
@@ -549,6 +566,112 @@ TEST_F(ShareOrder, EscInTheGridAsksTheExitQuestionAndEnterStaysInTheGrid) {
     EXPECT_TRUE(prompts_.entries()[0].confirmation);
     EXPECT_EQ(prompts_.entries()[0].text, TFrForm::exitQuestion());
     EXPECT_TRUE(form_->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), grid);
+    EXPECT_EQ(grid->currentIndex().column(), 1);
+}
+
+// The exit question shown as the real box over the form, answered once the box has taken
+// the focus from the form's window, as it does for a person.
+class ShownQuestion : public ui::Prompts {
+public:
+    void message(const ui::MessageRequest& request) override { asked << request.text; }
+    bool confirm(const ui::ConfirmRequest& request) override {
+        asked << request.text;
+        const auto box = ui::WidgetPrompts::confirmBox(request);
+        box->show();
+        box->activateWindow();
+        tookFocus = QTest::qWaitFor([&] { return QApplication::activeWindow() == box.get(); });
+        box->hide();
+        return yes;
+    }
+    bool yes = false;
+    bool tookFocus = false;
+    QStringList asked;
+};
+
+TEST_F(ShareOrder, EscWhileACellIsEditedAsksTheExitQuestionAndNoKeepsTheEdit) {
+    newOrderWith(kPack12);
+    ui::DbGrid* grid = form_->GridDt;
+    const int qtyColumn = grid->datasetModel()->columnOf(QStringLiteral("OrderQnty"));
+    const int remarkColumn = grid->datasetModel()->columnOf(QStringLiteral("Remark"));
+    int roundings = 0;
+    QObject::connect(&form_->QRoundup, &db::Dataset::afterOpen, [&] { ++roundings; });
+    const struct {
+        const char* what;
+        int column;
+        const char* keys;
+        bool shownBox;
+    } cases[] = {
+        {"quantity, scripted answer", qtyColumn, "13", false},
+        {"quantity, real box", qtyColumn, "13", true},
+        {"remark, scripted answer", remarkColumn, "late", false},
+        {"remark, real box", remarkColumn, "late", true},
+    };
+    int row = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ++row; // a fresh row each time
+        form_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == form_.get(); }));
+        grid->setFocus();
+        grid->setCurrentIndex(grid->model()->index(row, c.column));
+        typeKeys(QString::fromLatin1(c.keys));
+        ASSERT_TRUE(grid->isEditing());
+        QWidget* const editor = QApplication::focusWidget();
+        const auto editorText = [editor] {
+            if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+                return combo->currentText();
+            }
+            auto* edit = qobject_cast<QLineEdit*>(editor);
+            return edit ? edit->text() : QString();
+        };
+        ASSERT_EQ(editorText(), QString::fromLatin1(c.keys));
+        roundings = 0;
+
+        ShownQuestion shown;
+        std::optional<ui::ScopedPrompts> showing;
+        if (c.shownBox) {
+            showing.emplace(shown);
+        } else {
+            prompts_.clear();
+        }
+        QTest::keyClick(editor, Qt::Key_Escape); // answered No
+        const QStringList asked = c.shownBox ? shown.asked : prompts_.texts();
+        EXPECT_EQ(asked, QStringList{TFrForm::exitQuestion()});
+        if (c.shownBox) {
+            EXPECT_TRUE(shown.tookFocus);
+            form_->activateWindow();
+            ASSERT_TRUE(
+                QTest::qWaitFor([&] { return QApplication::activeWindow() == form_.get(); }));
+        }
+        EXPECT_TRUE(form_->isVisible());
+        ASSERT_TRUE(grid->isEditing()) << "the editor is still open";
+        EXPECT_EQ(QApplication::focusWidget(), editor);
+        EXPECT_EQ(editorText(), QString::fromLatin1(c.keys));
+        EXPECT_EQ(rowQuantity(row), 0) << "nothing stored yet";
+        EXPECT_EQ(roundings, 0);
+
+        // Enter still stores the value and moves on.
+        QTest::keyClick(editor, Qt::Key_Return);
+        EXPECT_FALSE(grid->isEditing());
+        EXPECT_EQ(QApplication::focusWidget(), grid);
+        if (c.column == qtyColumn) {
+            EXPECT_EQ(rowQuantity(row), 24);
+            EXPECT_EQ(roundings, 1);
+        }
+    }
+
+    // Yes leaves, with the editor open.
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(0, qtyColumn));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("7"));
+    ASSERT_TRUE(grid->isEditing());
+    prompts_.clear();
+    prompts_.answer(true);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_EQ(prompts_.texts(), QStringList{TFrForm::exitQuestion()});
+    EXPECT_FALSE(form_->isVisible());
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
 }
 
 } // namespace
@@ -591,19 +714,6 @@ TEST_F(ShareOrder, AFailedApprovalKeepsTheRowsWithoutQuantity) {
 } // namespace
 
 namespace {
-
-// Types each key into the widget that has the focus, as a person does: the first key opens
-// the cell editor. Keys beyond ASCII go as key events that carry their text.
-void typeKeys(const QString& text) {
-    for (const QChar c : text) {
-        QWidget* target = QApplication::focusWidget();
-        if (c.unicode() < 128) {
-            QTest::keyClick(target, c.toLatin1());
-        } else {
-            QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, QString(c), Qt::NoModifier);
-        }
-    }
-}
 
 TEST_F(ShareOrder, TheQuantityCellTakesNumbersOnlyAndWithinTheIntRange) {
     newOrderWith(kPack12);

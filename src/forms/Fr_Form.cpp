@@ -22,6 +22,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -337,10 +338,19 @@ bool TFrForm::actionTakesKey(const QKeyEvent& key) const {
     });
 }
 
+void TFrForm::leaveEnterTo(QWidget* control) {
+    enterOwners_ << control;
+}
+
 bool TFrForm::previewKey(QWidget* control, QKeyEvent& key) {
     switch (key.key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
+        for (const QPointer<QWidget>& owner : std::as_const(enterOwners_)) {
+            if (owner && (owner == control || owner->isAncestorOf(control))) {
+                return false;
+            }
+        }
         if (control->isEnabled() && control->focusPolicy() != Qt::NoFocus) {
             ui::focusNextTabStop(this);
         }

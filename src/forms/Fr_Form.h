@@ -3,6 +3,7 @@
 #include <QIcon>
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <array>
 
@@ -79,6 +80,9 @@ public:
     // Esc asks to leave.
     bool keyPreview() const { return keyPreview_; }
     void setKeyPreview(bool on) { keyPreview_ = on; }
+    // Enter in the control and the widgets inside it (a grid's cell editors) stays with the
+    // control, for a grid where Enter moves between cells; Esc still asks to leave.
+    void leaveEnterTo(QWidget* control);
 
     // Client area size of the window (fixed: the window is not resizable).
     void setClientSize(int width, int height);
@@ -107,6 +111,7 @@ private:
 
     QHBoxLayout* toolLayout_ = nullptr;
     QList<QToolButton*> toolButtons_;
+    QList<QPointer<QWidget>> enterOwners_;
     int toolButtonWidth_ = 54;
     bool keyPreview_ = true;
     bool centred_ = false;

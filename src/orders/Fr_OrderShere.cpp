@@ -207,19 +207,9 @@ void TFrOrderShere::buildGrid() {
     GridDt->setItemDelegate(GridEditors);
     ClientLayout->addWidget(GridDt, 1);
 
-    // Enter and Esc belong to the grid while it has the focus: Enter moves between cells.
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
-        if (now && now->window() == this) {
-            setKeyPreview(!(now == GridDt || GridDt->isAncestorOf(now)));
-        }
-    });
-    ui::onKeyDown(GridDt, [this](QKeyEvent& e) {
-        if (e.key() == Qt::Key_Escape && !GridDt->isEditing()) {
-            AcExitExecute();
-            return true;
-        }
-        return false;
-    });
+    // Enter moves between the grid's cells; the key preview stays on for Esc, which asks
+    // to leave from the cell editors too.
+    leaveEnterTo(GridDt);
 }
 
 void TFrOrderShere::buildFooter() {

@@ -7,6 +7,7 @@
 #include "platform/ui/Prompts.h"
 
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTimer>
@@ -121,6 +122,14 @@ void GridEditors::setModelData(QWidget* editor, QAbstractItemModel* model,
 
 bool GridEditors::eventFilter(QObject* object, QEvent* event) {
     auto* editor = qobject_cast<QWidget*>(object);
+    if (editor && event->type() == QEvent::FocusOut) {
+        // Qt stores and closes an editor whenever its window loses the focus; a question
+        // shown over the window (the exit question on Esc) must find the editor as it was.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) {
+            return false;
+        }
+    }
     if (editor && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {

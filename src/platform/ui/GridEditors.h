@@ -15,7 +15,8 @@ namespace ui {
 // In-cell editors of a data-aware grid, per column: a line edit (numbers or text) or an
 // editable combo box. Enter commits like Tab and moves to the next cell; after a value is
 // stored the column's exit handler runs (through the guard), as when focus leaves a
-// control.
+// control. An editor stays open, unstored, while another window (a question, a message)
+// has the focus.
 class GridEditors : public QStyledItemDelegate {
     Q_OBJECT
 public:
