@@ -6,6 +6,7 @@
 #include "util/Workstation.h"
 
 #include <QCoreApplication>
+#include <QScopeGuard>
 #include <cstdio>
 
 TDM* DM = nullptr;
@@ -162,10 +163,7 @@ void TDM::ApplicationEvents1Exception(const std::exception_ptr& error) {
         return;
     }
     handling_ = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{handling_};
+    auto reset = qScopeGuard([this] { handling_ = false; });
     try {
         if (!DmConfig) {
             throw std::runtime_error("no configuration module");

@@ -3,6 +3,7 @@
 #include "platform/db/DbError.h"
 
 #include <QHash>
+#include <QScopeGuard>
 #include <algorithm>
 #include <cstdio>
 #include <exception>
@@ -48,10 +49,7 @@ void Connection::open() {
         return;
     }
     connecting_ = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{connecting_};
+    auto reset = qScopeGuard([this] { connecting_ = false; });
     if (beforeConnect) {
         beforeConnect(*this);
     }
