@@ -3,8 +3,7 @@
 // percentiles and any error shown.
 // Usage: bench_concurrent_saves [server folder] [workstations] [saves each]
 //        (without a folder, a large server is built first)
-#include "data/Dm_Config.h"
-#include "data/U_DM.h"
+#include "BenchModules.h"
 #include "orders/ShareOrder.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Query.h"
@@ -33,30 +32,16 @@ double percentile(std::vector<double> v, double p) {
     return v[i];
 }
 
-void writeServerDat(const QString& folder) {
-    QFile dat(QStringLiteral("Server.Dat"));
-    dat.open(QIODevice::WriteOnly);
-    dat.write(QStringLiteral("sqlite:%1\r\n").arg(folder).toUtf8());
-}
-
 // One workstation: starts up, waits for the others, then saves orders one after another.
 int workstation(const QString& folder, const QString& barcode, int saves, const QString& go) {
     QTemporaryDir work;
     QDir::setCurrent(work.path());
-    writeServerDat(folder);
     try {
         QElapsedTimer t;
         t.start();
-        TDM dm;
-        dm.CommandLine = {QStringLiteral("ordertool"), QStringLiteral("101"), QStringLiteral("1"),
-                          QStringLiteral("NVKDC"),     QStringLiteral("x"),   QStringLiteral("4")};
-        DM = &dm;
-        TDMConfig config;
-        DmConfig = &config;
-        config.UserId = 1;
-        config.MenuId = 101;
-        config.CheckRight(101, 1);
-        config.GetCompanyConfig(QStringLiteral("NVKDC"));
+        BenchModules modules(folder);
+        modules.config.CheckRight(101, 1);
+        modules.config.GetCompanyConfig(QStringLiteral("NVKDC"));
         orders::ShareOrder order;
         order.load(QString(), QString());
         std::printf("startup %.1f\n", t.nsecsElapsed() / 1e6);
@@ -114,13 +99,7 @@ int main(int argc, char** argv) {
     QString barcode;
     {
         QDir::setCurrent(work.path());
-        writeServerDat(folder);
-        TDM dm;
-        dm.CommandLine = {QStringLiteral("ordertool"), QStringLiteral("101"), QStringLiteral("1"),
-                          QStringLiteral("NVKDC"),     QStringLiteral("x"),   QStringLiteral("4")};
-        DM = &dm;
-        TDMConfig config;
-        DmConfig = &config;
+        BenchModules modules(folder);
         // Earlier runs on the same server took stock: the most available of the top few.
         db::Query pick(QStringLiteral("DMDATA"),
                        db::SqlSource("select U.Barcode from ProductOnhandSend O join Product P on "
@@ -137,8 +116,6 @@ int main(int argc, char** argv) {
                 barcode = candidate;
             }
         }
-        DM = nullptr;
-        DmConfig = nullptr;
     }
 
     const QString go = QDir(work.path()).filePath(QStringLiteral("GO"));

@@ -1,8 +1,7 @@
 // The share order on the large company: filling the branch grid from a barcode, the stock
 // check after a quantity, and saving an order with one row per branch.
 // Usage: bench_share_order [server folder]  (without one, a large server is built first)
-#include "data/Dm_Config.h"
-#include "data/U_DM.h"
+#include "BenchModules.h"
 #include "orders/Fr_OrderShere.h"
 #include "platform/db/Query.h"
 #include "platform/ui/Guard.h"
@@ -45,10 +44,8 @@ int main(int argc, char** argv) {
     const QString folder = argc > 1 ? QDir(QString::fromLocal8Bit(argv[1])).absolutePath()
                                     : buildScaleServer(work.filePath(QStringLiteral("data")));
     QDir::setCurrent(work.path());
-    QFile dat(QStringLiteral("Server.Dat"));
-    dat.open(QIODevice::WriteOnly);
-    dat.write(QStringLiteral("sqlite:%1\r\n").arg(folder).toUtf8());
-    dat.close();
+    BenchModules modules(folder);
+    modules.config.CheckRight(101, 1);
 
     ui::ScriptedModalPrompts prompts;
     ui::ScopedPrompts scope(prompts);
@@ -59,16 +56,6 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "error: %s\n", x.what());
         }
     });
-    TDM dm;
-    dm.CommandLine = {QStringLiteral("ordertool"), QStringLiteral("101"), QStringLiteral("1"),
-                      QStringLiteral("NVKDC"),     QStringLiteral("x"),   QStringLiteral("4")};
-    DM = &dm;
-    TDMConfig config;
-    DmConfig = &config;
-    config.UserId = 1;
-    config.MenuId = 101;
-    config.CheckRight(101, 1);
-
     // The busiest small-unit barcode: the most open transfer rows.
     db::Query pick(QStringLiteral("DMDATA"),
                    db::SqlSource("select T.BarCode from TranBranch T join ProductUnits U on "

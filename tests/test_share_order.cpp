@@ -40,9 +40,19 @@ QVariant scalar(const QString& sql, const QVariantList& values = {}) {
     return q.isEmpty() ? QVariant() : q.fields()[0]->value();
 }
 
-void exec(const QString& sql) {
+void exec(const QString& sql, const QVariantList& values = {}) {
     db::Query q(QStringLiteral("DMDATA"), db::SqlSource(sql));
+    for (int i = 0; i < values.size(); ++i) {
+        q.params().set(QStringLiteral("p%1").arg(i), values[i]);
+    }
     q.execSQL();
+}
+
+// The first stored order that may still be saved.
+QString firstOpenOrder() {
+    return scalar(QStringLiteral("select OrderNO from OrderShereHd where Approved = 'N' and "
+                                 "UpToTranBranch = 'N' and Delflag = 'N' order by Id limit 1"))
+        .toString();
 }
 
 // Types each key into the widget that has the focus, as a person does: the first key opens
@@ -319,18 +329,13 @@ TEST_F(ShareOrder, AnOrderApprovedOrCancelledElsewhereIsNotSavedAgain) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.elsewhere);
         form_->AcNewExecute();
-        const QString open =
-            scalar(QStringLiteral("select OrderNO from OrderShereHd where Approved = 'N' and "
-                                  "UpToTranBranch = 'N' and Delflag = 'N' order by Id limit 1"))
-                .toString();
+        const QString open = firstOpenOrder();
         ASSERT_FALSE(open.isEmpty());
         loadOrder(open);
         ASSERT_FALSE(form_->IsNewOrder);
         EXPECT_TRUE(form_->AcSave->isEnabled());
         // Another workstation approves or cancels it meanwhile.
-        db::Query other(QStringLiteral("DMDATA"), db::SqlSource(QString::fromUtf8(c.elsewhere)));
-        other.params().set(QStringLiteral("p0"), open);
-        other.execSQL();
+        exec(QString::fromUtf8(c.elsewhere), {open});
         const qint64 rows = count(QStringLiteral("select count(*) from TranBranch"));
         prompts_.clear();
         save();
@@ -349,15 +354,9 @@ TEST_F(ShareOrder, AnOrderApprovedOrCancelledElsewhereIsNotSavedAgain) {
 }
 
 TEST_F(ShareOrder, ACancelledOrderLoadsReadOnlyAndSaysSo) {
-    const QString open =
-        scalar(QStringLiteral("select OrderNO from OrderShereHd where Approved = 'N' and "
-                              "UpToTranBranch = 'N' and Delflag = 'N' order by Id limit 1"))
-            .toString();
+    const QString open = firstOpenOrder();
     ASSERT_FALSE(open.isEmpty());
-    db::Query cancel(QStringLiteral("DMDATA"),
-                     db::SqlSource("update OrderShereHd set Delflag = 'Y' where OrderNO = :p0"));
-    cancel.params().set(QStringLiteral("p0"), open);
-    cancel.execSQL();
+    exec(QStringLiteral("update OrderShereHd set Delflag = 'Y' where OrderNO = :p0"), {open});
     const qint64 rows = count(QStringLiteral("select count(*) from TranBranch"));
 
     loadOrder(open);
@@ -377,10 +376,7 @@ TEST_F(ShareOrder, ACancelledOrderLoadsReadOnlyAndSaysSo) {
 }
 
 TEST_F(ShareOrder, OpenStoredOrderSavesAndApproves) {
-    const QString open = scalar(QStringLiteral("select OrderNO from OrderShereHd where Approved "
-                                               "= 'N' and UpToTranBranch = 'N' and Delflag = "
-                                               "'N' order by Id limit 1"))
-                             .toString();
+    const QString open = firstOpenOrder();
     loadOrder(open);
     ASSERT_TRUE(form_->AcSave->isEnabled());
     const qint64 positive =
@@ -411,10 +407,7 @@ protected:
 };
 
 TEST_F(ShareOrderWithoutAddRight, OpenOrderCannotBeSaved) {
-    const QString open = scalar(QStringLiteral("select OrderNO from OrderShereHd where Approved "
-                                               "= 'N' and UpToTranBranch = 'N' and Delflag = "
-                                               "'N' order by Id limit 1"))
-                             .toString();
+    const QString open = firstOpenOrder();
     loadOrder(open);
     EXPECT_FALSE(form_->IsNewOrder);
     EXPECT_FALSE(form_->AcSave->isEnabled());
@@ -528,10 +521,7 @@ TEST_F(ShareOrder, F10WithAQuantityStillInItsCellStoresIt) {
 }
 
 TEST_F(ShareOrder, SavingAStoredOrderRewritesEveryShownRowsFigures) {
-    const QString open = scalar(QStringLiteral("select OrderNO from OrderShereHd where Approved "
-                                               "= 'N' and UpToTranBranch = 'N' and Delflag = "
-                                               "'N' order by Id limit 1"))
-                             .toString();
+    const QString open = firstOpenOrder();
     exec(QStringLiteral("update OrderShereDt set BackOrder = 999, ProductRoute = 999, MaxStock "
                         "= 999 where OrderShereHd = (select Id from OrderShereHd where OrderNO "
                         "= '%1')")
@@ -679,10 +669,7 @@ TEST_F(ShareOrder, EscWhileACellIsEditedAsksTheExitQuestionAndNoKeepsTheEdit) {
 namespace {
 
 TEST_F(ShareOrder, AFailedApprovalKeepsTheRowsWithoutQuantity) {
-    const QString open = scalar(QStringLiteral("select OrderNO from OrderShereHd where Approved "
-                                               "= 'N' and UpToTranBranch = 'N' and Delflag = "
-                                               "'N' order by Id limit 1"))
-                             .toString();
+    const QString open = firstOpenOrder();
     const QString lines = QStringLiteral("select count(*) from OrderShereDt where OrderShereHd = "
                                          "(select Id from OrderShereHd where OrderNO = '%1')")
                               .arg(open);

@@ -47,7 +47,6 @@ public:
     void commit();
     void rollback();
     bool inTransaction() const;
-    int unitDepth() const { return int(units_.size()); }
 
     // Called once when the work running now is settled: true when the outermost
     // transaction committed, false when this unit (or one around it) rolled back.

@@ -4,7 +4,6 @@
 
 #include <QElapsedTimer>
 #include <QHash>
-#include <QSet>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -71,7 +70,6 @@ private:
     int maxQueryTimeMs_ = 0;
     QElapsedTimer statementClock_;
     QHash<QString, sqlite3_stmt*> cache_;
-    int savepointDepth_ = 0;
 
     QElapsedTimer busyClock_;
 
