@@ -1,28 +1,245 @@
 #include "orders/Fr_OrderSpecial.h"
 
 #include "data/Dm_Config.h"
+#include "data/U_DM.h"
+#include "forms/F_SearchProductUnitsTivasMaster.h"
+#include "forms/Fr_SearchBranch.h"
+#include "forms/Fr_SearchOrderSpecialNo.h"
+#include "platform/ui/DataLink.h"
+#include "platform/ui/DbGrid.h"
+#include "platform/ui/Edits.h"
+#include "platform/ui/Focus.h"
+#include "platform/ui/GridEditors.h"
 #include "platform/ui/Guard.h"
 #include "platform/ui/Modal.h"
+#include "platform/ui/Prompts.h"
+#include "util/Text.h"
+#include "util/Workstation.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QDateEdit>
+#include <QFrame>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QToolButton>
 
+namespace {
+
+const QColor kAlternateRow(192, 220, 192);
+constexpr int kBarcodeColumn = 1;
+constexpr int kOrderQntyColumn = 11;
+
+QToolButton* flatButton(QWidget* parent, const QString& hint) {
+    auto* b = new QToolButton(parent);
+    b->setText(QStringLiteral("..."));
+    b->setToolTip(hint);
+    b->setAutoRaise(true);
+    b->setFocusPolicy(Qt::NoFocus);
+    return b;
+}
+
+void message(const QString& text) {
+    ui::Prompts::current().message({text, ui::MessageKind::Warning});
+}
+
+// F5 in an edit clicks its lookup button.
+void f5Clicks(QLineEdit* edit, QToolButton* button) {
+    ui::onKeyDown(edit, [button](QKeyEvent& e) {
+        if (e.key() != Qt::Key_F5) {
+            return false;
+        }
+        button->click();
+        return true;
+    });
+}
+
+} // namespace
+
 TFrOrderSpecial::TFrOrderSpecial(QWidget* parent) : TFrForm(parent) {
+    setWindowTitle(QStringLiteral("ใบสั่งพิเศษ"));
     setClientSize(1140, 695);
 
     BtImportExcel = addToolButton(QStringLiteral("Import Excel"), 4);
+    BtImportExcel->setObjectName(QStringLiteral("BtImportExcel"));
     setToolButtonWidth(65);
 
     connect(AcSave, &QAction::triggered, this, ui::guard([this] { AcSaveExecute(); }));
+    connect(AcDel, &QAction::triggered, this, ui::guard([this] { AcDelExecute(); }));
     connect(AcPrint, &QAction::triggered, this, ui::guard([this] { AcPrintExecute(); }));
-    connect(BtImportExcel, &QToolButton::clicked, this,
-            ui::guard([this] { BtImportExcelClick(); }));
+    ui::on(BtImportExcel, &QToolButton::clicked, this, &TFrOrderSpecial::BtImportExcelClick);
+
+    buildHeader();
+    buildGrid();
+    MemoStatusImport = new QPlainTextEdit(Client);
+    MemoStatusImport->setObjectName(QStringLiteral("MemoStatusImport"));
+    MemoStatusImport->setFixedHeight(148);
+    MemoStatusImport->setLineWrapMode(QPlainTextEdit::NoWrap);
+    MemoStatusImport->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    MemoStatusImport->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    MemoStatusImport->hide();
+    ClientLayout->addWidget(MemoStatusImport);
+}
+
+TFrOrderSpecial::~TFrOrderSpecial() = default;
+
+void TFrOrderSpecial::buildHeader() {
+    Panel1 = new QFrame(Client);
+    Panel1->setFrameShape(QFrame::Panel);
+    Panel1->setFrameShadow(QFrame::Raised);
+    Panel1->setFixedHeight(69);
+    auto* grid = new QGridLayout(Panel1);
+
+    EdOrderNo = new QLineEdit(Panel1);
+    EdOrderNo->setObjectName(QStringLiteral("EdOrderNo"));
+    ui::setUpperCase(EdOrderNo);
+    EdOrderNo->setFixedWidth(150);
+    BtSearchOrderNo = flatButton(Panel1, QStringLiteral("ค้นหาเลขที่เอกสาร"));
+    OrderDate = new QDateEdit(Panel1);
+    OrderDate->setObjectName(QStringLiteral("OrderDate"));
+    OrderDate->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
+    OrderDate->setReadOnly(true);
+    OrderDate->setButtonSymbols(QAbstractSpinBox::NoButtons);
+    OrderDate->setFocusPolicy(Qt::ClickFocus); // skipped by Tab
+    OrderDate->setFixedWidth(100);
+    EdBranchCode = new QLineEdit(Panel1);
+    EdBranchCode->setObjectName(QStringLiteral("EdBranchCode"));
+    ui::setUpperCase(EdBranchCode);
+    EdBranchCode->setFixedWidth(100);
+    BtSearchBranchCode = flatButton(Panel1, QStringLiteral("ค้นหารหัสสาขา"));
+    LbBranchName = new QLabel(Panel1);
+    LbBranchName->setObjectName(QStringLiteral("LbBranchName"));
+    LbBranchName->setMinimumWidth(250);
+    LGroup = new QLabel(Panel1);
+    LGroup->setObjectName(QStringLiteral("LGroup"));
+    QFont bold = LGroup->font();
+    bold.setBold(true);
+    LGroup->setFont(bold);
+    LGroup->setStyleSheet(QStringLiteral("color: red;"));
+    LStatus = new QLabel(Panel1);
+    LStatus->setObjectName(QStringLiteral("LStatus"));
+    LStatus->setStyleSheet(QStringLiteral("color: fuchsia;"));
+
+    grid->addWidget(new QLabel(QStringLiteral("เลขที่"), Panel1), 0, 0);
+    grid->addWidget(EdOrderNo, 0, 1);
+    grid->addWidget(BtSearchOrderNo, 0, 2);
+    grid->addWidget(new QLabel(QStringLiteral("วันที่"), Panel1), 0, 3);
+    grid->addWidget(OrderDate, 0, 4);
+    grid->addWidget(LGroup, 0, 5, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("รหัสสาขา"), Panel1), 1, 0);
+    grid->addWidget(EdBranchCode, 1, 1);
+    grid->addWidget(BtSearchBranchCode, 1, 2);
+    grid->addWidget(LbBranchName, 1, 3, 1, 2);
+    grid->addWidget(LStatus, 1, 5, 1, 2);
+    grid->setColumnStretch(6, 1);
+    ClientLayout->addWidget(Panel1);
+    setTabOrder(EdOrderNo, EdBranchCode);
+
+    new ui::FieldLink(LbBranchName, &QGetBranch, QStringLiteral("BranchName"));
+
+    ui::on(BtSearchOrderNo, &QToolButton::clicked, this, &TFrOrderSpecial::BtSearchOrderNoClick);
+    ui::on(BtSearchBranchCode, &QToolButton::clicked, this,
+           &TFrOrderSpecial::BtSearchBranchCodeClick);
+    ui::onExit(EdOrderNo, [this] { EdOrderNoExit(); });
+    ui::onExit(EdBranchCode, [this] { EdBranchCodeExit(); });
+    f5Clicks(EdOrderNo, BtSearchOrderNo);
+    f5Clicks(EdBranchCode, BtSearchBranchCode);
+}
+
+void TFrOrderSpecial::buildGrid() {
+    GridDt = new ui::DbGrid(Client);
+    GridDt->setObjectName(QStringLiteral("GridDt"));
+    GridDt->setDataset(&QMemOrder);
+    const int ch = GridDt->fontMetrics().averageCharWidth();
+    auto col = [ch](const char* field, int chars, const QString& title, bool editable = false) {
+        return ui::GridColumn{QLatin1String(field), title, chars * ch + 10,
+                              Qt::AlignLeft | Qt::AlignVCenter, !editable};
+    };
+    GridDt->setColumns({col("RecNo", 5, QStringLiteral("ลำดับ")),
+                        col("Barcode", 17, QStringLiteral("Barcode"), true),
+                        col("ThaiName", 26, QStringLiteral("ชื่อสินค้า")),
+                        col("UnitName", 7, QStringLiteral("หน่วยนับ")),
+                        col("UnitPicking", 10, QStringLiteral("UnitPicking")),
+                        col("OnHand", 9, QStringLiteral("คงเหลือ DC")),
+                        col("OnhandBranch", 9, QStringLiteral("คงเหลือสาขา")),
+                        col("MinQnty", 6, QStringLiteral("จุดต่ำสุด")),
+                        col("MaxQnty", 6, QStringLiteral("จุดสูงสุด")),
+                        col("QntyBackOrder", 8, QStringLiteral("ค้างจัด")),
+                        col("QntyOrderOK", 10, QStringLiteral("สั่งจัดได้")),
+                        col("OrderQnty", 10, QStringLiteral("จำนวน"), true),
+                        col("Status", 30, QStringLiteral("สถานะ"))});
+    GridDt->setTitlesClickable(false);
+    GridDt->setAlternateRowColor(kAlternateRow);
+    GridDt->setEnterMovesLikeTab(true);
+    GridDt->setAppendOnDown(true);
+    GridDt->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    GridDt->setSelectionBehavior(QAbstractItemView::SelectItems);
+
+    GridEditors = new ui::GridEditors(GridDt);
+    GridEditors->setLineEditor(
+        kBarcodeColumn,
+        [this](QLineEdit* e) {
+            e->setObjectName(QStringLiteral("Barcode"));
+            ui::setUpperCase(e);
+            // The editor's own button opens the product lookup.
+            QAction* pick = e->addAction(style()->standardIcon(QStyle::SP_FileDialogContentsView),
+                                         QLineEdit::TrailingPosition);
+            pick->setToolTip(QStringLiteral("ค้นหาสินค้า (F5)"));
+            connect(pick, &QAction::triggered, this, ui::guard([this] { BarcodeCustomDlg(); }));
+            ui::onKeyDown(e, [this](QKeyEvent& k) { return GridDtKeyDown(k.key()); });
+            Barcode = e;
+        },
+        [this] { BarcodeExit(); });
+    // The rounding statement takes the quantity as the server's int, a whole number.
+    GridEditors->setNumberEditor(
+        kOrderQntyColumn, ui::NumericRange::int32(),
+        [this](QLineEdit* e) {
+            e->setObjectName(QStringLiteral("EdOrderQnty"));
+            EdOrderQnty = e;
+        },
+        [this] { EdOrderQntyExit(); });
+    GridDt->setItemDelegate(GridEditors);
+    ui::onKeyDown(GridDt, [this](QKeyEvent& k) { return GridDtKeyDown(k.key()); });
+    ClientLayout->addWidget(GridDt, 1);
+    trackGridFocus();
+}
+
+// The grid's enter and exit: the form's key handling is off while the focus is in the grid
+// or its cell editors, so Enter moves between cells and Esc does not close the form.
+void TFrOrderSpecial::trackGridFocus() {
+    auto inGrid = [this](const QWidget* w) {
+        return w != nullptr && (w == GridDt || GridDt->isAncestorOf(w));
+    };
+    connect(qApp, &QApplication::focusChanged, this, [this, inGrid](QWidget* old, QWidget* now) {
+        if (inGrid(now) && !inGrid(old)) {
+            GridDtEnter();
+        } else if (inGrid(old) && !inGrid(now) && now != nullptr && now->window() == this) {
+            GridDtExit();
+        }
+    });
+}
+
+void TFrOrderSpecial::GridDtEnter() {
+    setKeyPreview(false);
+}
+
+void TFrOrderSpecial::GridDtExit() {
+    setKeyPreview(true);
 }
 
 QString TFrOrderSpecial::captionText() {
     const QString menuCaption = DmConfig != nullptr ? DmConfig->MenuCaption : QString();
     return menuCaption + QStringLiteral(" (M24.03.26)");
 }
+
+QString TFrOrderSpecial::branchText() const {
+    return EdBranchCode->text();
+}
+
+// ---- document life ------------------------------------------------------------------
 
 void TFrOrderSpecial::FormShow() {
     TFrForm::FormShow();
@@ -41,8 +258,212 @@ void TFrOrderSpecial::FormShow() {
 void TFrOrderSpecial::AcNewExecute() {
     TFrForm::AcNewExecute();
     BtImportExcel->setEnabled(false);
+    MemoStatusImport->hide();
+    MemoStatusImport->clear();
+    LGroup->clear();
+    LStatus->clear();
+    for (QWidget* w : std::initializer_list<QWidget*>{EdBranchCode, BtSearchBranchCode, EdOrderNo,
+                                                      BtSearchOrderNo}) {
+        w->setEnabled(true);
+    }
+    EdOrderNo->clear();
+    EdBranchCode->clear();
+    EdOrderNo->setFocus();
     AcSave->setEnabled(false);
     AcDel->setEnabled(false);
+    GridDt->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Order.reset();
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    LoadOrder(QString());
+}
+
+void TFrOrderSpecial::LoadOrder(const QString& number) {
+    Order.load(number);
+    BDel->hide();
+    if (IsNewOrder) {
+        BPrint->setEnabled(false);
+        OrderDate->setDate(DM->ServerDateTime().date());
+        BtImportExcel->setEnabled(true);
+        if (autoNumbered(false)) {
+            EdOrderNo->clear(); // the number is issued at saving
+        }
+        EdBranchCode->clear();
+        Order.showBranch(QString());
+    } else {
+        showStored();
+    }
+    if (!QMemOrder.isEmpty()) {
+        QMemOrder.first();
+    }
+}
+
+void TFrOrderSpecial::showStored() {
+    BDel->show();
+    AcDel->setEnabled(Order.movedOnRows() == 0 && DmConfig->AddRight);
+    EdOrderNo->setText(Order.orderNo());
+    OrderDate->setDate(Order.orderDate().date());
+    EdBranchCode->setText(Order.branchCode());
+    Order.showBranch(Order.branchCode());
+    BPrint->setEnabled(true);
+}
+
+// Whether numbers are issued at saving (AutoRun "Y"); reread closes and reads the rule
+// again, otherwise an open one is reused.
+bool TFrOrderSpecial::autoNumbered(bool reread) {
+    db::Query& numbering = DM->QDocumentNo;
+    if (reread) {
+        numbering.close();
+    }
+    if (!numbering.isActive()) {
+        numbering.params().set(QStringLiteral("GetCode"), DocCode);
+        numbering.params().set(QStringLiteral("GetYear"), YearOf(OrderDate->date().startOfDay()));
+        numbering.open();
+    }
+    return !numbering.isEmpty() &&
+           numbering[QStringLiteral("AutoRun")].asString() == QLatin1String("Y");
+}
+
+void TFrOrderSpecial::EdOrderNoExit() {
+    LoadOrder(EdOrderNo->text());
+    EdOrderNo->setEnabled(false);
+    BtSearchOrderNo->setEnabled(false);
+    const bool isNew = IsNewOrder;
+    EdBranchCode->setEnabled(isNew);
+    BtSearchBranchCode->setEnabled(isNew);
+    BtImportExcel->setEnabled(isNew);
+    if (!isNew) {
+        GridDt->setFocus();
+    }
+    if (!autoNumbered(true) && EdOrderNo->text().trimmed().isEmpty()) {
+        message(QStringLiteral("คุณไม่ได้ป้อนเลขที่เอกสาร !!"));
+    }
+}
+
+void TFrOrderSpecial::EdBranchCodeExit() {
+    switch (Order.checkBranch(EdBranchCode->text())) {
+    case orders::BranchCheck::Empty:
+        return;
+    case orders::BranchCheck::Unknown:
+        message(QStringLiteral("ไม่พบรหัสสาขาที่ป้อน !!"));
+        AcNewExecute();
+        return;
+    case orders::BranchCheck::OutOfOperation:
+        // Its rows would never be picked: picking passes over branches out of operation.
+        message(QStringLiteral("สาขา ") + QGetBranch[QStringLiteral("BranchCode")].asString() +
+                QStringLiteral(" ปิดดำเนินการแล้ว ไม่สามารถสั่งสินค้าให้สาขานี้ได้ !!"));
+        AcNewExecute();
+        return;
+    case orders::BranchCheck::Known:
+        break;
+    }
+    EdBranchCode->setText(QGetBranch[QStringLiteral("BranchCode")].asString());
+    AcSave->setEnabled(IsNewOrder && DmConfig->AddRight);
+    EdBranchCode->setEnabled(false);
+    BtSearchBranchCode->setEnabled(false);
+    if (IsNewOrder) {
+        GridDt->setEditTriggers(QAbstractItemView::AnyKeyPressed |
+                                QAbstractItemView::DoubleClicked |
+                                QAbstractItemView::EditKeyPressed);
+        if (QMemOrder.isEmpty()) {
+            QMemOrder.append(); // a line to type the first barcode into
+            QMemOrder.post();
+        }
+    }
+    GridDt->setFocus();
+    GridDt->setSelectedField(QStringLiteral("Barcode"));
+}
+
+void TFrOrderSpecial::BtSearchOrderNoClick() {
+    TFrSearchOrderSpecialNo lookup(this);
+    if (ui::execModal(lookup) == QDialog::Accepted) {
+        EdOrderNo->setText(lookup.SelectedCode);
+    }
+}
+
+void TFrOrderSpecial::BtSearchBranchCodeClick() {
+    TFrSearchBranch lookup(this);
+    lookup.IncludeFSBranches = true;
+    if (ui::execModal(lookup) == QDialog::Accepted) {
+        EdBranchCode->setFocus();
+        EdBranchCode->setText(lookup.SelectedCode);
+    }
+}
+
+// ---- lines --------------------------------------------------------------------------
+
+bool TFrOrderSpecial::GridDtKeyDown(int key) {
+    const db::Field* field = GridDt->selectedField();
+    if (key != Qt::Key_F5 || field == nullptr ||
+        util::upperAscii(field->name().trimmed()) != QLatin1String("BARCODE")) {
+        return false;
+    }
+    BarcodeCustomDlg();
+    return true;
+}
+
+void TFrOrderSpecial::BarcodeExit() {
+    const QString typed =
+        Barcode ? Barcode->text() : QMemOrder[QStringLiteral("Barcode")].asString();
+    Order.enterBarcode(typed, branchText());
+}
+
+void TFrOrderSpecial::BarcodeCustomDlg() {
+    // Lines are typed only on a new order whose branch is fixed.
+    if (GridDt->editTriggers() == QAbstractItemView::NoEditTriggers || QMemOrder.isEmpty()) {
+        return;
+    }
+    TF_SearchProductUnitsTivasMaster lookup(this);
+    lookup.SmallUnitOnly = QStringLiteral("Y");
+    if (ui::execModal(lookup) != QDialog::Accepted) {
+        return;
+    }
+    const QString picked = util::upperAscii(lookup.SelectedBarcode.trimmed());
+    GridDt->setSelectedField(QStringLiteral("Barcode"));
+    if (!GridDt->isEditing()) {
+        GridDt->setFocus();
+        GridDt->edit(GridDt->currentIndex());
+    }
+    if (Barcode) {
+        Barcode->setText(picked);
+        GridDt->finishEditing(); // stores the barcode and runs BarcodeExit
+    }
+}
+
+void TFrOrderSpecial::EdOrderQntyExit() {
+    if (!QMemOrder.isActive() || QMemOrder.isEmpty()) {
+        return;
+    }
+    Order.roundQuantityUp();
+    if (Order.exceedsStock()) {
+        message(QStringLiteral("มีสินค้าคงเหลือไม่พอจัดให้สาขา"));
+        Order.clearQuantity();
+    }
+    if (!CheckOrderQnty()) {
+        message(QStringLiteral("Barcode : ") + QMemOrder[QStringLiteral("Barcode")].asString() +
+                QChar(13) + QStringLiteral("ไม่สามารถ สั่งสินค้าเกินจำนวน สั่งจัดได้ !!"));
+    }
+    QMemOrder.post();
+}
+
+bool TFrOrderSpecial::CheckOrderQnty() {
+    return Order.CheckOrderQnty(branchText());
+}
+
+// ---- cancelling, saving, printing, importing ----------------------------------------
+
+void TFrOrderSpecial::AcDelExecute() {
+    if (IsNewOrder || !DmConfig->AddRight || Order.movedOnRows() != 0) {
+        return;
+    }
+    if (!DM->ConfirmDialog(QStringLiteral("ยกเลิกใบสั่งพิเศษเลขที่ ") + Order.orderNo() +
+                           QStringLiteral(" ?"))) {
+        return;
+    }
+    const orders::CancelOutcome outcome = Order.cancel();
+    showStored();
+    if (outcome == orders::CancelOutcome::MovedOn) {
+        message(QStringLiteral("มีรายการของใบสั่งนี้เข้าสู่การจัดสินค้าแล้ว ไม่สามารถยกเลิกได้ !!"));
+    }
 }
 
 void TFrOrderSpecial::AcSaveExecute() {}

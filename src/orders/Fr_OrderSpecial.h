@@ -1,28 +1,90 @@
 #pragma once
 
 #include "forms/Fr_Form.h"
+#include "orders/SpecialOrder.h"
 
+#include <QPointer>
 #include <QString>
 
+class QDateEdit;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
 class QToolButton;
 
-// The special order: one branch, many products entered by barcode or imported.
+namespace ui {
+class DbGrid;
+class GridEditors;
+} // namespace ui
+
+// The special order ("ใบสั่งพิเศษ"): many products for one branch, entered by barcode or
+// imported from a spreadsheet. A stored order is shown read-only; only cancelling changes
+// it.
 class TFrOrderSpecial : public TFrForm {
     Q_OBJECT
 public:
     explicit TFrOrderSpecial(QWidget* parent = nullptr);
+    ~TFrOrderSpecial() override;
 
-    // Document code for numbering.
-    QString DocCode;
+    // The document's database work; the names below are its datasets and state.
+    orders::SpecialOrder Order;
+
+    QString& DocCode = Order.DocCode; // document code for numbering
+    bool& IsNewOrder = Order.IsNewOrder;
 
     QToolButton* BtImportExcel = nullptr;
+    QFrame* Panel1 = nullptr;
+    QLineEdit* EdOrderNo = nullptr;
+    QToolButton* BtSearchOrderNo = nullptr;
+    QDateEdit* OrderDate = nullptr;
+    QLineEdit* EdBranchCode = nullptr;
+    QToolButton* BtSearchBranchCode = nullptr;
+    QLabel* LbBranchName = nullptr;
+    QLabel* LGroup = nullptr;
+    QLabel* LStatus = nullptr;
+    ui::DbGrid* GridDt = nullptr;
+    ui::GridEditors* GridEditors = nullptr;
+    QPlainTextEdit* MemoStatusImport = nullptr;
+    // The grid's cell editors while open.
+    QPointer<QLineEdit> Barcode;
+    QPointer<QLineEdit> EdOrderQnty;
+
+    db::MemTable& QMemOrder = Order.QMemOrder;
+    db::MemTable& MemoryPick = Order.MemoryPick;
+    db::Query& QGetBranch = Order.QGetBranch;
+    db::Query& QLoad = Order.QLoad;
+    db::Query& QGetBarcode = Order.QGetBarcode;
+    db::Query& QChkOnHand = Order.QChkOnHand;
+    db::Query& QRoundup = Order.QRoundup;
 
     void FormShow() override;
     void AcNewExecute() override;
+    void LoadOrder(const QString& number);
+    void EdOrderNoExit();
+    void EdBranchCodeExit();
+    void BtSearchOrderNoClick();
+    void BtSearchBranchCodeClick();
+    void GridDtEnter();
+    void GridDtExit();
+    bool GridDtKeyDown(int key);
+    void BarcodeExit();
+    void BarcodeCustomDlg();
+    void EdOrderQntyExit();
+    bool CheckOrderQnty();
+    void AcDelExecute();
     void AcSaveExecute();
     void AcPrintExecute();
     void BtImportExcelClick();
 
     // The caption and application title while shown: the menu caption and the version.
     static QString captionText();
+
+private:
+    void buildHeader();
+    void buildGrid();
+    void trackGridFocus();
+    void showStored();
+    bool autoNumbered(bool reread);
+    QString branchText() const;
 };

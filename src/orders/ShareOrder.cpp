@@ -3,6 +3,7 @@
 #include "data/Dm_Config.h"
 #include "data/SharedStatements.h"
 #include "data/U_DM.h"
+#include "orders/Quantities.h"
 #include "orders/ShareOrderSql.h"
 #include "platform/db/Connection.h"
 #include "util/Text.h"
@@ -164,17 +165,7 @@ double ShareOrder::availableStock(const QString& barcode) {
 }
 
 qint64 ShareOrder::roundUp(qint64 typed, double pack) {
-    if (pack <= 0) {
-        return typed; // no picking multiple to round to
-    }
-    QRoundup.close();
-    QRoundup.params().set(QStringLiteral("Qty"), typed);
-    QRoundup.params().set(QStringLiteral("UnitPicking"), pack);
-    QRoundup.open();
-    const qint64 rounded =
-        QRoundup.isEmpty() ? 0 : QRoundup[QStringLiteral("RoundupQty")].asInteger();
-    QRoundup.close();
-    return rounded;
+    return roundUpToPack(QRoundup, typed, pack);
 }
 
 double ShareOrder::total() {

@@ -80,11 +80,13 @@ void Dataset::open() {
         r.old = r.values;
     }
     deleted_.clear();
+    seqOrdered_ = true;
     ++generation_;
     state_ = DatasetState::Browse;
     cur_ = rows_.empty() ? -1 : 0;
     bof_ = true;
     eof_ = rows_.empty();
+    rowsReset();
     notifyLayout();
     emit afterOpen();
 }
@@ -101,6 +103,7 @@ void Dataset::close() {
     cur_ = -1;
     bof_ = eof_ = true;
     ++generation_;
+    rowsReset();
     notifyLayout();
     emit afterClose();
 }
@@ -216,6 +219,7 @@ void Dataset::renumber() {
     for (Row* r : all) {
         r->seq = ++next;
     }
+    rowsReset(); // every bookmark changed
 }
 
 Dataset::Bookmark Dataset::nextSeq(int position) {
@@ -311,7 +315,10 @@ void Dataset::post() {
         return;
     }
     Row& row = rows_[cur_];
+    const bool firstPost = state_ == DatasetState::Insert;
+    std::vector<QVariant> before = firstPost ? std::vector<QVariant>{} : row.values;
     row.values = buffer_.values;
+    rowStored(row.seq, firstPost ? nullptr : &before, &row.values);
     // A row whose fields were assigned is sent again, even with the values it had: the
     // update statement may write more than what changed.
     if (state_ == DatasetState::Edit && row.status == RowStatus::Unmodified &&
@@ -363,6 +370,7 @@ void Dataset::deleteRecord() {
     state_ = DatasetState::Browse;
     Row removed = rows_[cur_];
     rows_.erase(rows_.begin() + cur_);
+    rowStored(removed.seq, &removed.values, nullptr);
     if (keepsUpdates() && removed.status != RowStatus::Inserted) {
         deleted_.push_back(std::move(removed));
     }
@@ -432,23 +440,32 @@ Dataset::Bookmark Dataset::bookmark() const {
     return cur_ >= 0 && cur_ < int(rows_.size()) ? rows_[cur_].seq : 0;
 }
 
+int Dataset::positionOf(Bookmark b) const {
+    if (seqOrdered_) {
+        const auto it = std::lower_bound(rows_.begin(), rows_.end(), b,
+                                         [](const Row& r, Bookmark seq) { return r.seq < seq; });
+        return it != rows_.end() && it->seq == b ? int(it - rows_.begin()) : -1;
+    }
+    const auto it =
+        std::find_if(rows_.begin(), rows_.end(), [b](const Row& r) { return r.seq == b; });
+    return it != rows_.end() ? int(it - rows_.begin()) : -1;
+}
+
 bool Dataset::bookmarkValid(Bookmark b) const {
-    return std::any_of(rows_.begin(), rows_.end(), [b](const Row& r) { return r.seq == b; });
+    return positionOf(b) >= 0;
 }
 
 void Dataset::gotoBookmark(Bookmark b) {
     ensureBrowse();
-    for (int i = 0; i < int(rows_.size()); ++i) {
-        if (rows_[i].seq == b) {
-            cur_ = i;
-            bof_ = eof_ = false;
-            if (!disabled_) {
-                emit currentChanged(cur_);
-            }
-            return;
-        }
+    const int i = positionOf(b);
+    if (i < 0) {
+        throw DbError(QStringLiteral("%1: Record not found").arg(objectNameOr()), objectNameOr());
     }
-    throw DbError(QStringLiteral("%1: Record not found").arg(objectNameOr()), objectNameOr());
+    cur_ = i;
+    bof_ = eof_ = false;
+    if (!disabled_) {
+        emit currentChanged(cur_);
+    }
 }
 
 void Dataset::disableControls() {
@@ -493,6 +510,8 @@ void Dataset::restoreDeleted() {
     deleted_.clear();
     std::stable_sort(rows_.begin(), rows_.end(),
                      [](const Row& a, const Row& b) { return a.seq < b.seq; });
+    seqOrdered_ = true;
+    rowsReset();
     cur_ = rows_.empty() ? -1 : 0;
     bof_ = true;
     eof_ = rows_.empty();

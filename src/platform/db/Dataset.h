@@ -143,6 +143,11 @@ protected:
     // Whether edits are allowed at all, and whether they are kept as pending updates.
     virtual bool modifiable() const = 0;
     virtual bool keepsUpdates() const { return false; }
+    // A row's stored values changed: before is null for a row posted the first time, after
+    // is null for a deleted row. For indexes kept beside the rows.
+    virtual void rowStored(Bookmark, const std::vector<QVariant>*, const std::vector<QVariant>*) {}
+    // The rows were replaced as a whole (open, close, deletions put back).
+    virtual void rowsReset() {}
 
     Row makeRow(std::vector<QVariant> values);
     void notifyLayout();
@@ -155,6 +160,9 @@ protected:
     std::vector<Row> rows_;
     std::vector<Row> deleted_; // pending deletions of cached updates
     int generation_ = 0;       // bumped on every open and close
+    // Rows stand in bookmark order (new rows get numbers between their neighbours'), so a
+    // bookmark is found by bisection; a sort on a field ends that until the next open.
+    bool seqOrdered_ = true;
 
 private:
     friend class Field;
@@ -167,6 +175,7 @@ private:
     Bookmark nextSeq(int position);
     Bookmark seqBetween(int position) const; // 0 when no number is left between the neighbours
     void renumber();
+    int positionOf(Bookmark b) const; // -1 when no row has it
 
     DatasetState state_ = DatasetState::Inactive;
     int cur_ = -1;

@@ -202,7 +202,51 @@ void DbGrid::currentChanged(const QModelIndex& current, const QModelIndex& previ
     viewport()->update();
 }
 
+bool DbGrid::lastRowBlank() const {
+    const db::Dataset* ds = dataset();
+    const int last = ds->recordCount() - 1;
+    for (int f = 0; f < ds->fieldCount(); ++f) {
+        if (!ds->valueAt(last, f).isNull()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Appends a row below the last one and moves to it, in the given column (-1: the first
+// editable one); false when there was nothing to do.
+bool DbGrid::appendRow(int column) {
+    db::Dataset* ds = dataset();
+    if (!appendOnDown_ || !ds || !ds->isActive() || ds->isEmpty() ||
+        currentIndex().row() != ds->recordCount() - 1 || lastRowBlank()) {
+        return false;
+    }
+    guard([ds] {
+        ds->append();
+        ds->post();
+    })();
+    const int row = ds->recordCount() - 1;
+    for (int c = 0; column < 0 && c < model_->columnCount(); ++c) {
+        if (model_->flags(model_->index(row, c)).testFlag(Qt::ItemIsEditable)) {
+            column = c; // Enter or Tab from the last cell: on to the first cell to type in
+        }
+    }
+    setCurrentIndex(model_->index(row, std::max(column, 0)));
+    return true;
+}
+
 void DbGrid::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const bool next = event->key() == Qt::Key_Tab || (enterLikeTab_ && enter);
+    if (state() != QAbstractItemView::EditingState && model_ &&
+        ((event->key() == Qt::Key_Down && event->modifiers() == Qt::NoModifier) ||
+         (next && currentIndex().column() == model_->columnCount() - 1))) {
+        const int column = event->key() == Qt::Key_Down ? currentIndex().column() : -1;
+        if (appendRow(column)) {
+            event->accept();
+            return;
+        }
+    }
     if (enterLikeTab_ && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
         state() != QAbstractItemView::EditingState) {
         const QModelIndex next = moveCursor(QAbstractItemView::MoveNext, event->modifiers());

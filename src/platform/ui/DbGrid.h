@@ -24,6 +24,9 @@ public:
     // Enter moves to the next cell as Tab does (and commits an open editor).
     void setEnterMovesLikeTab(bool on) { enterLikeTab_ = on; }
 
+    // Moving down past the last row (Down, or Enter/Tab from its last cell) appends an empty
+    // row, unless the last row is empty already.
+    void setAppendOnDown(bool on) { appendOnDown_ = on; }
     // The first columns stay in place when the grid scrolls sideways.
     void setFrozenColumns(int count);
 
@@ -51,6 +54,8 @@ protected:
 
 private:
     void followDataset(int row);
+    bool lastRowBlank() const;
+    bool appendRow(int column);
     void applyWidths();
     void layoutFrozen();
     int frozenWidth() const;
@@ -58,6 +63,7 @@ private:
     DatasetModel* model_ = nullptr;
     bool syncing_ = false;
     bool enterLikeTab_ = false;
+    bool appendOnDown_ = false;
     int lastColumn_ = 0;
     int frozenCount_ = 0;
     QTableView* frozen_ = nullptr;
