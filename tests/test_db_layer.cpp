@@ -1358,3 +1358,65 @@ TEST(MemTableRows, ManyInsertsAtOnePlaceKeepOrderAndDistinctBookmarks) {
     std::sort(marks.begin(), marks.end());
     EXPECT_EQ(std::adjacent_find(marks.begin(), marks.end()), marks.end()) << "bookmarks distinct";
 }
+
+// The index must follow every way a row's text changes, and bookmarks found by bisection
+// must stay right when inserts renumber the rows or a sort reorders them.
+TEST(MemTableIndex, FollowsEditsDeletesInsertsSortsAndReopening) {
+    db::MemTable t;
+    t.addField(QStringLiteral("Code"), db::FieldType::Text, 10);
+    t.addField(QStringLiteral("N"), db::FieldType::Integer);
+    t.setIndexField(QStringLiteral("Code"));
+    t.open();
+    auto add = [&t](const QString& code, int n) {
+        t.append();
+        t[QStringLiteral("Code")].setValue(code);
+        t[QStringLiteral("N")].setValue(n);
+        t.post();
+    };
+    auto found = [&t](const QString& code) {
+        return t.findIndexed(code) ? int(t[QStringLiteral("N")].asInteger()) : 0;
+    };
+    add(QStringLiteral("A"), 1);
+    add(QStringLiteral("B"), 2);
+    add(QStringLiteral("A"), 3);
+    EXPECT_EQ(found(QStringLiteral("A")), 1) << "the first in row order";
+    EXPECT_EQ(found(QStringLiteral("a")), 0) << "exact";
+    EXPECT_EQ(found(QString()), 0) << "empty texts are not indexed";
+
+    t.setRecNo(1);
+    t.edit();
+    t[QStringLiteral("Code")].setValue(QStringLiteral("C"));
+    EXPECT_EQ(found(QStringLiteral("A")), 3) << "a pending edit counts once posted";
+    EXPECT_EQ(found(QStringLiteral("C")), 1);
+    t.edit();
+    t[QStringLiteral("Code")].setValue(QStringLiteral("X"));
+    t.cancel();
+    EXPECT_EQ(found(QStringLiteral("X")), 0) << "a cancelled edit leaves the index alone";
+
+    t.setRecNo(2);
+    t.deleteRecord();
+    EXPECT_EQ(found(QStringLiteral("B")), 0);
+    // Inserts at one place until the rows are numbered afresh.
+    for (int i = 0; i < 80; ++i) {
+        t.setRecNo(2);
+        t.insert();
+        t[QStringLiteral("Code")].setValue(QStringLiteral("I%1").arg(i));
+        t[QStringLiteral("N")].setValue(100 + i);
+        t.post();
+    }
+    EXPECT_EQ(found(QStringLiteral("I0")), 100);
+    EXPECT_EQ(found(QStringLiteral("I79")), 179);
+    EXPECT_EQ(found(QStringLiteral("A")), 3);
+    EXPECT_EQ(t.recNo(), t.recordCount());
+
+    t.sortOn(QStringLiteral("N"), true);
+    EXPECT_EQ(found(QStringLiteral("C")), 1);
+    EXPECT_EQ(t.recNo(), t.recordCount()) << "the smallest number sorts last";
+    EXPECT_EQ(found(QStringLiteral("I40")), 140);
+
+    t.close();
+    t.open();
+    EXPECT_EQ(found(QStringLiteral("C")), 0) << "reopened empty";
+    add(QStringLiteral("C"), 7);
+    EXPECT_EQ(found(QStringLiteral("C")), 7);
+}

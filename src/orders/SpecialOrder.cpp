@@ -107,6 +107,7 @@ void SpecialOrder::load(const QString& number) {
     IsNewOrder = QLoad.isEmpty();
     QMemOrder.close();
     QMemOrder.open();
+    LineNo = 0; // the table is empty: its lines are numbered afresh
     orderNo_.clear();
     orderDate_ = {};
     branchCode_.clear();
