@@ -26,6 +26,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QToolButton>
+#include <algorithm>
 
 namespace {
 
@@ -66,6 +67,8 @@ TFrOrderSpecial::TFrOrderSpecial(QWidget* parent) : TFrForm(parent) {
     BtImportExcel = addToolButton(QStringLiteral("Import Excel"), 4);
     BtImportExcel->setObjectName(QStringLiteral("BtImportExcel"));
     setToolButtonWidth(65);
+    // Its caption is longer than the others: wide enough to be read whole.
+    BtImportExcel->setFixedWidth(std::max(65, BtImportExcel->sizeHint().width()));
 
     connect(AcSave, &QAction::triggered, this, ui::guard([this] { AcSaveExecute(); }));
     connect(AcDel, &QAction::triggered, this, ui::guard([this] { AcDelExecute(); }));
