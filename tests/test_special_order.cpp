@@ -1,7 +1,9 @@
 // The special order on the demo server, headless through the prompts seam.
+#include "data/U_DM.h"
 #include "forms/F_SearchProductUnitsTivasMaster.h"
 #include "forms/Fr_SearchBranch.h"
 #include "orders/Fr_OrderSpecial.h"
+#include "platform/db/Connection.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Query.h"
 #include "platform/ui/DbGrid.h"
@@ -357,12 +359,20 @@ TEST_F(SpecialOrder, CancellingAStoredOrderAllOrNothing) {
                       {number})
             .toString();
     };
-    // Picking moves one row on after the order was loaded: nothing changes.
+    // Picking, on another connection, moves one row on after the order was loaded:
+    // nothing changes.
     loadOrder(number);
     ASSERT_TRUE(form_->AcDel->isEnabled());
-    exec(QStringLiteral("update TranBranch set CloseOrder = 'A' where Id = (select min(Id) from "
-                        "TranBranch where OrderNo = :p0)"),
-         {number});
+    {
+        db::Connection picking(QStringLiteral("PICKING"));
+        picking.params() = DM->DMdata.params();
+        picking.open();
+        db::Query q(QStringLiteral("PICKING"),
+                    db::SqlSource("update TranBranch set CloseOrder = 'A' where Id = (select "
+                                  "min(Id) from TranBranch where OrderNo = :p0)"));
+        bind(q, {number});
+        EXPECT_EQ(q.execSQL(), 1);
+    }
     prompts_.answer(true);
     form_->AcDel->trigger();
     EXPECT_EQ(prompts_.texts().size(), 2);

@@ -427,6 +427,7 @@ void TFrOrderSpecial::BarcodeCustomDlg() {
         GridDt->edit(GridDt->currentIndex());
     }
     if (Barcode) {
+        Barcode->setFocus();
         Barcode->setText(picked);
         GridDt->finishEditing(); // stores the barcode and runs BarcodeExit
     }
