@@ -11,6 +11,7 @@
 #include "platform/ui/Focus.h"
 #include "platform/ui/GridEditors.h"
 #include "platform/ui/Guard.h"
+#include "platform/ui/InputBlock.h"
 #include "platform/ui/Modal.h"
 #include "platform/ui/Prompts.h"
 #include "util/Text.h"
@@ -25,6 +26,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
+#include <QStatusBar>
 #include <QToolButton>
 #include <algorithm>
 
@@ -310,20 +313,8 @@ void TFrOrderSpecial::showStored() {
     BPrint->setEnabled(true);
 }
 
-// Whether numbers are issued at saving (AutoRun "Y"); reread closes and reads the rule
-// again, otherwise an open one is reused.
 bool TFrOrderSpecial::autoNumbered(bool reread) {
-    db::Query& numbering = DM->QDocumentNo;
-    if (reread) {
-        numbering.close();
-    }
-    if (!numbering.isActive()) {
-        numbering.params().set(QStringLiteral("GetCode"), DocCode);
-        numbering.params().set(QStringLiteral("GetYear"), YearOf(OrderDate->date().startOfDay()));
-        numbering.open();
-    }
-    return !numbering.isEmpty() &&
-           numbering[QStringLiteral("AutoRun")].asString() == QLatin1String("Y");
+    return Order.numbersIssuedAtSaving(OrderDate->date().startOfDay(), reread);
 }
 
 void TFrOrderSpecial::EdOrderNoExit() {
@@ -470,7 +461,81 @@ void TFrOrderSpecial::AcDelExecute() {
     }
 }
 
-void TFrOrderSpecial::AcSaveExecute() {}
+void TFrOrderSpecial::AcSaveExecute() {
+    // One save at a time: F10 again while this one runs starts nothing.
+    if (saving_) {
+        return;
+    }
+    saving_ = true;
+    auto done = qScopeGuard([this] { saving_ = false; });
+    GridDt->finishEditing(); // a barcode or quantity still in its cell counts
+    if (!QMemOrder.isActive() || !IsNewOrder) {
+        return;
+    }
+    const QStringList refused = Saving.prepare(branchText());
+    for (const QString& text : refused) {
+        message(text);
+    }
+    if (!refused.isEmpty() || Saving.lineCount() == 0 ||
+        !DmConfig->ConfirmDialog(QStringLiteral("บันทึก ?"))) {
+        return;
+    }
+    OrderDate->setDate(DM->ServerDateTime().date());
+    saveOrder();
+}
+
+void TFrOrderSpecial::showProgress(QLabel* label, const QString& text) {
+    label->setText(text);
+    QApplication::processEvents(); // repaints; the input block drops any key or click
+}
+
+void TFrOrderSpecial::saveOrder() {
+    const QString typedNumber = EdOrderNo->text();
+    // Nothing stored: the number field as it was.
+    auto putBack = qScopeGuard([&] { EdOrderNo->setText(typedNumber); });
+    orders::SaveProgress progress;
+    progress.numbered = [this](const QString& number) { EdOrderNo->setText(number); };
+    progress.step = [this](const QString& status, const QString& group) {
+        if (!group.isEmpty()) {
+            showProgress(LGroup, group);
+        }
+        showProgress(LStatus, status);
+    };
+    orders::SaveReport outcome;
+    {
+        ui::InputBlock block;
+        outcome = Saving.save(
+            {branchText(), DmConfig->UserId, typedNumber, OrderDate->date().startOfDay()},
+            progress);
+    }
+    switch (outcome.result) {
+    case orders::SaveResult::Saved:
+        putBack.dismiss();
+        AcPrintExecute();
+        AcNewExecute();
+        StatusPanels[0]->setText(QStringLiteral("บันทึกใบสั่งพิเศษเลขที่ ") + outcome.number +
+                                 QStringLiteral(" เรียบร้อยแล้ว"));
+        return;
+    case orders::SaveResult::NothingToSave:
+        return;
+    case orders::SaveResult::LinesRefused:
+        for (const QString& text : outcome.messages) {
+            message(text);
+        }
+        return;
+    case orders::SaveResult::NumberMissing:
+        message(QStringLiteral("คุณไม่ได้ป้อนเลขที่เอกสาร !!"));
+        return;
+    case orders::SaveResult::NumberTaken:
+        message(QStringLiteral("เลขที่เอกสาร ") + outcome.number +
+                QStringLiteral(" ถูกบันทึกจากเครื่องอื่นแล้ว ไม่สามารถบันทึกซ้ำได้ !!"));
+        return;
+    case orders::SaveResult::CountMismatch:
+        message(QStringLiteral("Order มีปัญหา กรุณาแจ้งแผนก คอม ") + QString::number(outcome.lines) +
+                QStringLiteral(" X ") + QString::number(outcome.rows));
+        return;
+    }
+}
 
 // The special order has no print layout: printing is offered but does nothing.
 void TFrOrderSpecial::AcPrintExecute() {}

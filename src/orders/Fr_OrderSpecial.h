@@ -2,6 +2,7 @@
 
 #include "forms/Fr_Form.h"
 #include "orders/SpecialOrder.h"
+#include "orders/SpecialOrderSave.h"
 
 #include <QPointer>
 #include <QString>
@@ -29,6 +30,7 @@ public:
 
     // The document's database work; the names below are its datasets and state.
     orders::SpecialOrder Order;
+    orders::SpecialOrderSave Saving{Order};
 
     QString& DocCode = Order.DocCode; // document code for numbering
     bool& IsNewOrder = Order.IsNewOrder;
@@ -57,6 +59,7 @@ public:
     db::Query& QGetBarcode = Order.QGetBarcode;
     db::Query& QChkOnHand = Order.QChkOnHand;
     db::Query& QRoundup = Order.QRoundup;
+    db::Query& QTranBranch = Saving.QTranBranch;
 
     void FormShow() override;
     void AcNewExecute() override;
@@ -86,5 +89,9 @@ private:
     void trackGridFocus();
     void showStored();
     bool autoNumbered(bool reread);
+    void saveOrder();
+    void showProgress(QLabel* label, const QString& text);
+
+    bool saving_ = false;
     QString branchText() const;
 };

@@ -6,6 +6,7 @@
 #include "orders/SpecialOrderSql.h"
 #include "platform/db/Connection.h"
 #include "util/Text.h"
+#include "util/Workstation.h"
 
 #include <QScopeGuard>
 
@@ -146,6 +147,20 @@ void SpecialOrder::appendLoadedLine() {
         QMemOrder[QLatin1String(f)].setValue(QLoad[QLatin1String(f)].asInteger());
     }
     QMemOrder.post();
+}
+
+bool SpecialOrder::numbersIssuedAtSaving(const QDateTime& date, bool reread) {
+    db::Query& numbering = DM->QDocumentNo;
+    if (reread) {
+        numbering.close();
+    }
+    if (!numbering.isActive()) {
+        numbering.params().set(QStringLiteral("GetCode"), DocCode);
+        numbering.params().set(QStringLiteral("GetYear"), YearOf(date));
+        numbering.open();
+    }
+    return !numbering.isEmpty() &&
+           numbering[QStringLiteral("AutoRun")].asString() == QLatin1String("Y");
 }
 
 // ---- branch -------------------------------------------------------------------------

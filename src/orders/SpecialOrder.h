@@ -66,6 +66,10 @@ public:
     const QString& branchCode() const { return branchCode_; }
     qint64 movedOnRows() const { return movedOn_; }
 
+    // Whether order numbers are issued at saving (AutoRun "Y" for DocCode in the date's
+    // year). reread reads the rule again; otherwise an open rule is reused.
+    bool numbersIssuedAtSaving(const QDateTime& date, bool reread);
+
     // Looks the typed branch code up (trimmed, upper case) and keeps QGetBranch open on it.
     BranchCheck checkBranch(const QString& typed);
     // Reopens QGetBranch on a code as it is (an empty code shows no branch).

@@ -103,4 +103,119 @@ db::SqlSource cancel() {
                          "Where OrderType = 'L' And OrderNo = :DocNo");
 }
 
+db::SqlSource insertLine() {
+    // The values of a line are bound, never pasted into the text.
+    return db::SqlSource(
+        "Insert Into TranBranch(CreateDate, OrderBranchId, OrderNo, OrderDate, ProdCode, "
+        "BranchCode, BarCode, OrderQnty,\n"
+        "                       CloseOrder, OrderType, Transfer, SendQnty, UpdateBranch, "
+        "TransendQnty, Locations,\n"
+        "                       PickNO, PickDate, ResponsProdGroup)\n"
+        "Values (GetDate(), 0, :OrderNo, :OrderDate, :ProdCode, :BranchCode, :BarCode, "
+        ":OrderQnty, 'S', 'L', 'N', 0, 'Y', 0, '', :OrderNo, :OrderDate, 'SPECIAL')");
+}
+
+namespace {
+
+const char* const kPickRows =
+    "Select T.Id, T.PickNo,\n"
+    "       Coalesce(O.Onhand,0) OnhandDC,\n"
+    "       Coalesce((Select Sum(T1.OrderQnty - T1.SendQnty) From TranBranch T1 Where "
+    "T1.CloseOrder In ('S','N','B','A','O') And (T1.Transfer = 'N') And (B.StopDatabase = 'N') "
+    "And T1.BarCode = T.BarCode And (T1.BranchCode = T.BranchCode) ),0) SumQnty,\n"
+    "       GetDate() PickDate, T.OrderNO, T.OrderDate, T.BranchCode, B.BranchName,\n"
+    "       (Case When Coalesce(O.Onhand,0) > 0\n"
+    "             Then LTrim(RTrim(O.WhZone)) Else 'D_'+ LTrim(RTrim(O.WhZone)) End)\n"
+    "             + (Case When (Select Sum(T1.OrderQnty - T1.SendQnty) From TranBranch T1 Where "
+    "T1.CloseOrder In ('S','N','B','A','O') And (T1.Transfer = 'N') And (B.StopDatabase = 'N') "
+    "And T1.BarCode = T.BarCode And (T1.BranchCode = T.BranchCode))\n"
+    "                         > Coalesce(O.Onhand,0) Then '*' Else '' End )ResponsProdGroup,\n"
+    "       (Case When Coalesce(O.Onhand,0) > 0\n"
+    "             Then LTrim(RTrim(O.WhZone)) Else 'D_'+LTrim(RTrim(O.WhZone)) END)\n"
+    "             + (Case When (Select Sum(T1.OrderQnty - T1.SendQnty) From TranBranch T1 Where "
+    "T1.CloseOrder In ('S','N','B','A','O') And (T1.Transfer = 'N') And (B.StopDatabase = 'N') "
+    "And T1.BarCode = T.BarCode\n"
+    "                   And (T1.BranchCode = T.BranchCode)\n"
+    "             ) > Coalesce(O.Onhand,0) Then '*' Else '' End ) +'-' +'-'+ "
+    "Ltrim(Rtrim(T.BarCode)) SortGroup,\n"
+    "       T.ProdCode, P.ThaiName ProdName, T.BarCode, U.UnitName UOM,\n"
+    "       T.OrderQnty, T.UserPick, T.CloseOrder, T.OrderType, T.SendQnty,\n"
+    "       'Y' NewRecord, T.OrderBranchId, B.ServerName, B.Serverbranch\n"
+    "From TranBranch T\n"
+    "Inner Join Qrv_Config_Nvk.dbo.Branch B On (B.BranchCode = T.BranchCode)\n"
+    "Inner Join Nvk.dbo.Product P On (P.Code = T.ProdCode)\n"
+    "Inner Join Nvk.dbo.ProductUnits U On (U.BarCode = T.BarCode)\n"
+    "Left Join ProductOnhandSend O ON (O.ProdCode = T.ProdCode)\n"
+    "Where (CloseOrder = 'S') And (Transfer = 'N') And (B.StopDatabase = 'N') And (OrderType = "
+    "'L')\n"
+    "     And PickNo = :PickOrder";
+
+// The text with each of the pieces replaced; a piece that is not there is a fault of this
+// file, not of the data, and stops at once.
+QString replaced(QString text, const std::vector<std::pair<const char*, const char*>>& pieces) {
+    for (const auto& [from, to] : pieces) {
+        const QString f = QString::fromUtf8(from);
+        if (!text.contains(f)) {
+            qFatal("statement variant: '%s' not found", from);
+        }
+        text.replace(f, QString::fromUtf8(to));
+    }
+    return text;
+}
+
+} // namespace
+
+db::SqlSource pickRows() {
+    db::SqlSource s(kPickRows);
+    // The embedded server joins texts with ||; + adds numbers there.
+    s.variant(QStringLiteral("sqlite"),
+              replaced(QString::fromUtf8(kPickRows),
+                       {{"'D_'+ LTrim", "'D_' || LTrim"},
+                        {"'D_'+LTrim", "'D_' || LTrim"},
+                        {"End)\n             + (Case", "End)\n             || (Case"},
+                        {"END)\n             + (Case", "END)\n             || (Case"},
+                        {"End ) +'-' +'-'+ Ltrim", "End ) || '-' || '-' || Ltrim"}}));
+    return s;
+}
+
+db::SqlSource pickUpdate() {
+    return db::SqlSource("Update TranBranch\n"
+                         "Set PickNo = :PickNo,\n"
+                         "    PickDate = GetDate(),\n"
+                         "    UserPick = :UserPick,\n"
+                         "    ResponsProdGroup = :ResponsProdGroup,\n"
+                         "    TranSendQnty = 0 ,\n"
+                         "    BoxNo = '' ,\n"
+                         "    remark = '' ,\n"
+                         "    CloseOrder = 'P',\n"
+                         "    UpdateBranch = 'N',\n"
+                         "    ProductManageNo = :ProductManageNo,\n"
+                         "    Locations = ''\n"
+                         "Where Id = :Id");
+}
+
+db::SqlSource pickClose() {
+    const char* const update = "Update TranBranch\n"
+                               "Set PickNo = :PickNo,\n"
+                               "    PickDate = GetDate(),\n"
+                               "    UserPick = :UserPick,\n"
+                               "    ResponsProdGroup = :ResponsProdGroup,\n"
+                               "    CloseOrder = :Status,\n"
+                               "    UpdateBranch = (Case When CloseOrder = :Status Then "
+                               "UpdateBranch Else 'N' End),\n"
+                               "    Locations = ''\n"
+                               "Where Id = :Id\n";
+    // As written, its own transaction nests in the save's on a server that counts nested
+    // transactions. The embedded server cannot begin one inside another: there the save's
+    // unit of work is the only one.
+    db::SqlSource s(QStringLiteral("Begin Transaction\n\n") + QString::fromUtf8(update) +
+                    QStringLiteral(" Commit"));
+    s.variant(QStringLiteral("sqlite"), QString::fromUtf8(update));
+    return s;
+}
+
+db::SqlSource numberUsed() {
+    return db::SqlSource("Select Count(Id) Used From TranBranch Where OrderNo = :OrderNo");
+}
+
 } // namespace special_sql

@@ -13,4 +13,13 @@ db::SqlSource stock();        // QChkOnHand, parameters BranchCode, Barcode
 db::SqlSource movedOnCount(); // parameter DocNo: rows of the order picking has moved on
 db::SqlSource cancel();       // parameter DocNo
 
+// Saving: one insert per line, the rows read back with stock and pick group, their updates.
+db::SqlSource
+insertLine();             // SQLInsert: OrderNo, OrderDate, BranchCode, ProdCode, BarCode, OrderQnty
+db::SqlSource pickRows(); // QTranBranch, parameter PickOrder
+db::SqlSource
+pickUpdate(); // SQLUpdateTranBranch: PickNo, UserPick, ResponsProdGroup, ProductManageNo, Id
+db::SqlSource pickClose();  // SQLCloseTranBranch: PickNo, UserPick, ResponsProdGroup, Status, Id
+db::SqlSource numberUsed(); // parameter OrderNo: rows stored under a number typed by hand
+
 } // namespace special_sql

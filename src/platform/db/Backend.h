@@ -80,6 +80,13 @@ public:
     // Runs a stored procedure: inputs are read from params, outputs written back to it.
     virtual void callProcedure(const QString& name, Params& params) = 0;
 
+    // Makes ready, before a unit of work begins, what the statement will need inside it (the
+    // embedded server attaches the sibling databases it names, which it cannot do later).
+    virtual void reach(const QString& statementName, const SqlText& sql) {
+        Q_UNUSED(statementName);
+        Q_UNUSED(sql);
+    }
+
     virtual void begin() = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;

@@ -24,12 +24,12 @@ void MemTable::doOpen(std::vector<FieldDef>& defs, std::vector<Row>&) {
     defs = fieldDefs_;
 }
 
-void MemTable::sortOn(const QString& fieldName, bool descending) {
+void MemTable::sortOn(const QString& fieldName, bool descending, const QLocale& locale) {
     ensureBrowse();
     const Field& f = fieldByName(fieldName);
     const int i = f.index();
     const Bookmark current = bookmark();
-    QCollator collator;
+    QCollator collator(locale);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     collator.setNumericMode(false);
     auto less = [&](const Row& a, const Row& b) {

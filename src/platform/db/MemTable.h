@@ -3,6 +3,7 @@
 #include "platform/db/Dataset.h"
 
 #include <QHash>
+#include <QLocale>
 
 namespace db {
 
@@ -18,8 +19,10 @@ public:
     const std::vector<FieldDef>& fieldDefs() const { return fieldDefs_; }
 
     // Sorts on one field: text in the locale's order without regard to case, numbers and
-    // dates by value, empty values first. The current row stays current.
-    void sortOn(const QString& fieldName, bool descending = false);
+    // dates by value, empty values first; equal values keep their order. The current row
+    // stays current.
+    void sortOn(const QString& fieldName, bool descending = false,
+                const QLocale& locale = QLocale());
 
     // Keeps an index of the stored texts of one field, so that findIndexed() finds a row
     // without comparing every row. Empty texts are not indexed.

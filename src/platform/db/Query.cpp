@@ -84,6 +84,11 @@ void Query::doOpen(std::vector<FieldDef>& defs, std::vector<Row>& rows) {
     }
 }
 
+void Query::reach() {
+    Session& session = connection().session();
+    session.reach(objectNameOr(), SqlText(source_.textFor(session.kind())));
+}
+
 qint64 Query::execSQL() {
     close();
     rowsAffected_ = run().rowsAffected;

@@ -47,6 +47,8 @@ public:
 
     // Runs a statement that returns no rows; returns the number of rows affected.
     qint64 execSQL();
+    // Makes ready what the statement needs, for a unit of work about to begin that runs it.
+    void reach();
     qint64 rowsAffected() const { return rowsAffected_; }
 
     // Fixes the type of a result column, whatever the server reports: an expression column

@@ -24,6 +24,9 @@ public:
     ResultSet execute(const QString& statementName, const SqlText& sql,
                       const Params& params) override;
     void callProcedure(const QString& name, Params& params) override;
+    void reach(const QString& statementName, const SqlText& sql) override {
+        attachNamed(statementName, sql);
+    }
 
     void begin() override;
     void commit() override;
