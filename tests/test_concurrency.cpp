@@ -1,6 +1,8 @@
 // Several workstations at once on one embedded server: real processes, as clerks' desktops
 // are.
 #include "orders/ShareOrder.h"
+#include "orders/SpecialOrder.h"
+#include "orders/SpecialOrderSave.h"
 #include "platform/db/DbError.h"
 #include "support/DemoModules.h"
 #include "support/DemoServer.h"
@@ -10,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -71,6 +74,56 @@ const int saverChild = [] {
             std::printf("taken\n");
             break;
         }
+    } catch (const db::DbError& e) {
+        std::fprintf(stderr, "error: %s\n", e.message().toUtf8().constData());
+        status = 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "error: %s\n", e.what());
+        status = 1;
+    }
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(status);
+}();
+
+// A child process: one workstation that enters a special order of a few lines for a branch
+// and saves it. Prints "saved <number>".
+constexpr const char* kSpecialSaverEnv = "ORDERTOOL_TEST_SPECIAL_SAVER";
+const int specialSaverChild = [] {
+    const QByteArray folderBytes = qgetenv(kSpecialSaverEnv);
+    if (folderBytes.isEmpty()) {
+        return 0;
+    }
+    static int argc = 1;
+    static char name[] = "special-saver";
+    static char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    const QString folder = QString::fromUtf8(folderBytes);
+    int status = 0;
+    try {
+        testing_support::DemoModules modules(1, 102, folder);
+        orders::SpecialOrder order;
+        orders::SpecialOrderSave saving(order);
+        order.load(QString());
+        for (const char* barcode : {"8850000000102", "8850000000508", "8850000000706",
+                                    "8850000000805", "8850000000300"}) {
+            order.QMemOrder.append();
+            order.QMemOrder.post();
+            if (order.enterBarcode(QLatin1String(barcode), QStringLiteral("B003")) !=
+                orders::BarcodeEntry::Filled) {
+                throw std::runtime_error("no such barcode");
+            }
+            order.QMemOrder.edit();
+            order.QMemOrder[QStringLiteral("OrderQnty")].setValue(12);
+            order.QMemOrder.post();
+        }
+        if (!saving.prepare(QStringLiteral("B003")).isEmpty() || !waitForGo(folder)) {
+            throw std::runtime_error("not ready");
+        }
+        const orders::SaveReport report =
+            saving.save({QStringLiteral("B003"), 1, QString(), QDate::currentDate().startOfDay()});
+        std::printf("%s %s\n", report.result == orders::SaveResult::Saved ? "saved" : "not saved",
+                    report.number.toUtf8().constData());
     } catch (const db::DbError& e) {
         std::fprintf(stderr, "error: %s\n", e.message().toUtf8().constData());
         status = 1;
@@ -160,6 +213,46 @@ TEST(Concurrency, SavesAgainstOneStockNeverAllocateMoreThanIsThere) {
 
     testing_support::DemoModules modules(1, 101, folder);
     EXPECT_EQ(allocated() - allocatedBefore, qint64(available));
+}
+
+TEST(Concurrency, SpecialOrdersSavedAtOnceGetTheirOwnNumbersAndAreAllPicked) {
+    const QString folder = testing_support::freshDemoServer();
+    constexpr int kWorkstations = 4;
+    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+    std::vector<std::unique_ptr<QProcess>> savers;
+    for (int i = 0; i < kWorkstations; ++i) {
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QString::fromLatin1(kSpecialSaverEnv), folder);
+        p->setProcessEnvironment(env);
+        p->start(self, {});
+        savers.push_back(std::move(p));
+    }
+    QStringList numbers;
+    for (const Finished& f : runAtOnce(savers, folder)) {
+        EXPECT_EQ(f.exitCode, 0) << f.err.toStdString();
+        EXPECT_TRUE(f.out.startsWith(QLatin1String("saved "))) << f.out.toStdString();
+        numbers << f.out.section(QLatin1Char(' '), 1);
+    }
+    EXPECT_EQ(QSet<QString>(numbers.begin(), numbers.end()).size(), kWorkstations);
+
+    testing_support::DemoModules modules(1, 102, folder);
+    for (const QString& number : numbers) {
+        db::Query q(QStringLiteral("DMDATA"),
+                    db::SqlSource("select count(*), sum(CloseOrder in ('P','B')) from TranBranch "
+                                  "where OrderNo = :N"));
+        q.params().set(QStringLiteral("N"), number);
+        q.open();
+        EXPECT_EQ(q.fields()[0]->asInteger(), 5) << number.toStdString();
+        EXPECT_EQ(q.fields()[1]->asInteger(), 5) << number.toStdString();
+    }
+    // A picking number belongs to one order.
+    db::Query shared(QStringLiteral("DMDATA"),
+                     db::SqlSource("select count(*) from (select ProductManageNo from TranBranch "
+                                   "where ProductManageNo <> '' group by ProductManageNo "
+                                   "having count(distinct OrderNo) > 1)"));
+    shared.open();
+    EXPECT_EQ(shared.fields()[0]->asInteger(), 0);
 }
 
 TEST(Concurrency, SimultaneousFirstStartUpsOnAServerNeverUpgradedAllSucceed) {

@@ -21,7 +21,11 @@ void onConnection(db::Query& q, const QString& name, const QString& connection,
     q.setSql(sql);
 }
 
-const QString kBusiness = QStringLiteral("DMDATA");
+// A function, not a static object: these classes may be built during another file's static
+// initialisation, before this file's objects exist.
+QString business() {
+    return QStringLiteral("DMDATA");
+}
 
 QString upperTrimmed(const QString& text) {
     return util::upperAscii(text.trimmed());
@@ -49,23 +53,23 @@ SpecialOrder::SpecialOrder() {
 
     onConnection(QGetBranch, QStringLiteral("QGetBranch"), QStringLiteral("DmCfg"),
                  special_sql::branch());
-    onConnection(QLoad, QStringLiteral("QLoad"), kBusiness, special_sql::load());
+    onConnection(QLoad, QStringLiteral("QLoad"), business(), special_sql::load());
     for (const char* f : {"OnHand", "QntyBackOrder", "QntyOrderOK", "OnhandBranch", "OrderQnty",
                           "MinQnty", "MaxQnty", "UnitPicking"}) {
         QLoad.declareField(QLatin1String(f), db::FieldType::Float);
     }
     QLoad.declareField(QStringLiteral("DelF"), db::FieldType::Integer);
     QLoad.declareField(QStringLiteral("Status"), db::FieldType::Text);
-    onConnection(QGetBarcode, QStringLiteral("QGetBarcode"), kBusiness, special_sql::product());
+    onConnection(QGetBarcode, QStringLiteral("QGetBarcode"), business(), special_sql::product());
     QGetBarcode.setCachedUpdates(true); // never applied
-    onConnection(QChkOnHand, QStringLiteral("QChkOnHand"), kBusiness, special_sql::stock());
+    onConnection(QChkOnHand, QStringLiteral("QChkOnHand"), business(), special_sql::stock());
     QChkOnHand.setCachedUpdates(true); // never applied
     for (const char* f : {"OnHand", "QntyBackOrder", "QntyOrderOK", "OnhandBranch"}) {
         QChkOnHand.declareField(QLatin1String(f), db::FieldType::Float);
     }
-    onConnection(QRoundup, QStringLiteral("QRoundup"), kBusiness, contract::roundupStatement());
-    onConnection(QMovedOn, QStringLiteral("QMovedOn"), kBusiness, special_sql::movedOnCount());
-    onConnection(SQLCancel, QStringLiteral("SQLCancel"), kBusiness, special_sql::cancel());
+    onConnection(QRoundup, QStringLiteral("QRoundup"), business(), contract::roundupStatement());
+    onConnection(QMovedOn, QStringLiteral("QMovedOn"), business(), special_sql::movedOnCount());
+    onConnection(SQLCancel, QStringLiteral("SQLCancel"), business(), special_sql::cancel());
 }
 
 void SpecialOrder::defineLines() {

@@ -16,13 +16,19 @@ namespace orders {
 
 namespace {
 
-const QString kBusiness = QStringLiteral("DMDATA");
+// A function, not a static object: these classes may be built during another file's static
+// initialisation, before this file's objects exist.
+QString business() {
+    return QStringLiteral("DMDATA");
+}
 // Longer than the 10 characters a stored pick group keeps: the first row always opens a group.
-const QString kNoGroupYet = QStringLiteral("MOOXdsdplsd");
+QString noGroupYet() {
+    return QStringLiteral("MOOXdsdplsd");
+}
 
 void onBusiness(db::Query& q, const QString& name, const db::SqlSource& sql) {
     q.setObjectName(name);
-    q.setConnectionName(kBusiness);
+    q.setConnectionName(business());
     q.setSql(sql);
 }
 
@@ -266,7 +272,7 @@ void SpecialOrderSave::assignPicking(const QString& number, const QDateTime& dat
                                      const SaveProgress& progress) {
     db::MemTable& pick = order_.MemoryPick;
     auto close = qScopeGuard([&pick] { pick.close(); });
-    QString previousGroup = kNoGroupYet;
+    QString previousGroup = noGroupYet();
     QString previousSort;
     int count = 1;
     int chunk = 1;
