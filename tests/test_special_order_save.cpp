@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QSet>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -441,6 +442,31 @@ TEST_F(SpecialSaveWindow, CountMismatchShowsBothNumbersAndKeepsTheDocument) {
     form_->AcSave->trigger();
     EXPECT_EQ(prompts_.texts().value(1), QStringLiteral("Order มีปัญหา กรุณาแจ้งแผนก คอม 1 X 0"));
     EXPECT_EQ(form_->QMemOrder.recordCount(), 1);
+}
+
+} // namespace
+
+namespace {
+
+// Keys pressed while the save runs (the progress lets the event loop run) reach nothing:
+// neither New in the middle of the pick assignment nor a second save.
+TEST_F(SpecialSaveWindow, KeysPressedDuringTheSaveAreDropped) {
+    line(kPack12, 24);
+    const qint64 ordersBefore = lastNo(QStringLiteral("PICKSPECIA"));
+    int pressed = 0;
+    QTimer::singleShot(0, form_.get(), [&] {
+        for (int key : {Qt::Key_F3, Qt::Key_F10, Qt::Key_Escape}) {
+            QTest::keyClick(form_.get(), Qt::Key(key));
+            ++pressed;
+        }
+    });
+    prompts_.answer(true);
+    prompts_.answer(true);
+    form_->AcSave->trigger();
+    EXPECT_EQ(pressed, 3) << "the keys were pressed during the save";
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+    EXPECT_EQ(lastNo(QStringLiteral("PICKSPECIA")), ordersBefore + 1);
+    EXPECT_EQ(prompts_.texts(), QStringList{QStringLiteral("บันทึก ?")}) << "no second question";
 }
 
 } // namespace
