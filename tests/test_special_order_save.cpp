@@ -12,6 +12,7 @@
 #include "platform/ui/Modal.h"
 #include "support/DemoModules.h"
 #include "support/GuiApp.h"
+#include "support/TestProducts.h"
 
 #include <QAction>
 #include <QLabel>
@@ -86,34 +87,8 @@ qint64 lastNo(const QString& code) {
         .toLongLong();
 }
 
-// A product of a case's own: one smallest unit, stock rows in the given zones, stock allowed
-// to go below zero so that only the grouping decides.
-struct Stock {
-    QString zone;
-    double onhand;
-};
-
-QString addProduct(int n, const std::vector<Stock>& stock, const QString& negative = "Y") {
-    const int id = 900000 + n;
-    const QString code = QStringLiteral("T%1").arg(id);
-    const QString barcode = QStringLiteral("99%1").arg(id, 11, 10, QLatin1Char('0'));
-    for (const QString db : {QStringLiteral("Nvk.dbo."), QString()}) {
-        exec(QStringLiteral("insert into %1Product (Id, Code, ThaiName, UnitPicking, Negative) "
-                            "values (:p0, :p1, :p2, 1, :p3)")
-                 .arg(db),
-             {id, code, QStringLiteral("สินค้าทดสอบ %1").arg(n), negative});
-        exec(QStringLiteral("insert into %1ProductUnits (Id, Product, Barcode, UnitName, Fraction, "
-                            "SmallUnitFlag) values (:p0, :p0, :p1, 'ชิ้น', 1, 'Y')")
-                 .arg(db),
-             {id, barcode});
-    }
-    for (const Stock& s : stock) {
-        exec(QStringLiteral("insert into ProductOnhandSend (ProdCode, WhCode, WhZone, Onhand) "
-                            "values (:p0, 'DC01', :p1, :p2)"),
-             {code, s.zone, s.onhand});
-    }
-    return barcode;
-}
+using Stock = testing_support::ZoneStock;
+using testing_support::addProduct;
 
 // The save's core on the demo server, without a window.
 class SpecialSave : public ::testing::Test {

@@ -5,6 +5,7 @@
 #include "forms/F_SearchProductUnitsTivasMaster.h"
 #include "forms/Fr_SearchBranch.h"
 #include "forms/Fr_SearchOrderSpecialNo.h"
+#include "platform/sheet/Sheet.h"
 #include "platform/ui/DataLink.h"
 #include "platform/ui/DbGrid.h"
 #include "platform/ui/Edits.h"
@@ -20,6 +21,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDateEdit>
+#include <QFileDialog>
 #include <QFrame>
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -540,4 +542,69 @@ void TFrOrderSpecial::saveOrder() {
 // The special order has no print layout: printing is offered but does nothing.
 void TFrOrderSpecial::AcPrintExecute() {}
 
-void TFrOrderSpecial::BtImportExcelClick() {}
+void TFrOrderSpecial::BtImportExcelClick() {
+    if (EdBranchCode->text().trimmed().isEmpty()) {
+        message(QStringLiteral("ไม่ได้ป้อนสาขา"));
+        EdBranchCode->setFocus();
+        return;
+    }
+    const QString path = chooseSpreadsheet();
+    if (path.isEmpty()) {
+        return;
+    }
+    MemoStatusImport->show();
+    addStatus(QStringLiteral("กำลัง Load ไฟล์Excel"));
+    try {
+        ui::InputBlock block; // the list and grid repaint; no key or click reaches the form
+        importFile(path);
+    } catch (const sheet::SheetError& e) {
+        // The file, or a cell of it, could not be read: the lines made so far stay.
+        message(e.message());
+    }
+}
+
+QString TFrOrderSpecial::chooseSpreadsheet() {
+    QFileDialog OpenDialog1(this);
+    OpenDialog1.setObjectName(QStringLiteral("OpenDialog1"));
+    OpenDialog1.setOption(QFileDialog::DontUseNativeDialog);
+    OpenDialog1.setFileMode(QFileDialog::ExistingFile);
+    OpenDialog1.setNameFilters(
+        {QStringLiteral("Spreadsheets (*.xlsx *.xlsm *.xls *.ods *.csv *.txt)"),
+         QStringLiteral("All files (*)")});
+    if (ui::execModal(OpenDialog1) != QDialog::Accepted || OpenDialog1.selectedFiles().isEmpty()) {
+        return QString();
+    }
+    return OpenDialog1.selectedFiles().constFirst();
+}
+
+void TFrOrderSpecial::addStatus(const QString& line) {
+    MemoStatusImport->appendPlainText(line);
+}
+
+void TFrOrderSpecial::importFile(const QString& path) {
+    const sheet::UsedRange range = sheet::readFirstSheet(path);
+    addStatus(QStringLiteral("กำลัง CheckFormat ไฟล์Excel"));
+    if (!orders::SpecialOrderImport::headerFits(range)) {
+        addStatus(QStringLiteral("Fomat Excel ไม่ถูกต้อง  Column ใน Excel ต้องเป็น "
+                                 "BarCode,ThaiName,UOM,Order_Qty"));
+        message(QStringLiteral("Fomat Excel ไม่ถูกต้อง ") + QStringLiteral("\r\n") +
+                QStringLiteral("Column ใน Excel ต้องเป็น") + QStringLiteral("\r\n") +
+                QStringLiteral("BarCode,ThaiName,UOM,Order_Qty"));
+        MemoStatusImport->hide();
+        MemoStatusImport->clear();
+        return; // a wrong file changes nothing: the lines on screen stay
+    }
+    Importing.stage(range);
+    Importing.clearLines();
+    GridDt->setFocus();
+    GridDt->setSelectedField(QStringLiteral("Barcode"));
+    if (!QTempImport.isEmpty()) {
+        addStatus(QString(66, QLatin1Char('-')));
+        addStatus(QStringLiteral("กำลัง Insert Grid "));
+        orders::ImportFeedback feedback;
+        feedback.status = [this](const QString& line) { addStatus(line); };
+        feedback.repaint = [] { QApplication::processEvents(); };
+        Importing.fillLines(branchText(), feedback);
+    }
+    addStatus(QString(54, QLatin1Char('-')));
+}

@@ -2,12 +2,14 @@
 
 #include "forms/Fr_Form.h"
 #include "orders/SpecialOrder.h"
+#include "orders/SpecialOrderImport.h"
 #include "orders/SpecialOrderSave.h"
 
 #include <QPointer>
 #include <QString>
 
 class QDateEdit;
+class QFileDialog;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -31,6 +33,7 @@ public:
     // The document's database work; the names below are its datasets and state.
     orders::SpecialOrder Order;
     orders::SpecialOrderSave Saving{Order};
+    orders::SpecialOrderImport Importing{Order};
 
     QString& DocCode = Order.DocCode; // document code for numbering
     bool& IsNewOrder = Order.IsNewOrder;
@@ -60,6 +63,7 @@ public:
     db::Query& QChkOnHand = Order.QChkOnHand;
     db::Query& QRoundup = Order.QRoundup;
     db::Query& QTranBranch = Saving.QTranBranch;
+    db::MemTable& QTempImport = Importing.QTempImport;
 
     void FormShow() override;
     void AcNewExecute() override;
@@ -90,6 +94,9 @@ private:
     void showStored();
     bool autoNumbered(bool reread);
     void saveOrder();
+    QString chooseSpreadsheet();
+    void importFile(const QString& path);
+    void addStatus(const QString& line);
     void showProgress(QLabel* label, const QString& text);
 
     bool saving_ = false;
