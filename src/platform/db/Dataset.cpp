@@ -79,6 +79,7 @@ void Dataset::open() {
         r.seq = ++seqCounter_;
         r.old = r.values;
     }
+    highestSeq_ = seqCounter_;
     deleted_.clear();
     seqOrdered_ = true;
     ++generation_;
@@ -219,6 +220,7 @@ void Dataset::renumber() {
     for (Row* r : all) {
         r->seq = ++next;
     }
+    highestSeq_ = next;
     rowsReset(); // every bookmark changed
 }
 
@@ -236,14 +238,7 @@ Dataset::Bookmark Dataset::seqBetween(int position) const {
     // Between the neighbours' sequence numbers, so that pending updates keep row order.
     const Bookmark before = position > 0 ? rows_[position - 1].seq : 0;
     if (position >= int(rows_.size())) {
-        Bookmark maxSeq = before;
-        for (const Row& r : rows_) {
-            maxSeq = std::max(maxSeq, r.seq);
-        }
-        for (const Row& r : deleted_) {
-            maxSeq = std::max(maxSeq, r.seq);
-        }
-        return std::floor(maxSeq) + 1;
+        return std::floor(std::max(before, highestSeq_)) + 1; // above every number given out
     }
     // A row deleted from this gap keeps its place among the pending updates; the new row
     // goes after it, so the delete is sent first and the two never share a number.
@@ -269,6 +264,7 @@ void Dataset::addRow(int position) {
     r.status = RowStatus::Inserted;
     r.old.assign(defs_.size(), QVariant());
     r.seq = nextSeq(position);
+    highestSeq_ = std::max(highestSeq_, r.seq);
     rows_.insert(rows_.begin() + position, r);
     cur_ = position;
     bof_ = eof_ = false;

@@ -186,6 +186,7 @@ private:
     bool assigned_ = false; // a field was set since edit() began
     bool pendingRefresh_ = false;
     Bookmark seqCounter_ = 0;
+    Bookmark highestSeq_ = 0; // the highest number any row was given since the last open
 };
 
 } // namespace db

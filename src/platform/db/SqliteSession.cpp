@@ -271,6 +271,10 @@ void SqliteSession::findLockTable() {
 // The sibling databases a statement names by three-part names, attached when first needed:
 // SQLite attaches at most a handful of databases per connection, a folder may hold more.
 void SqliteSession::attachNamed(const QString& statementName, const SqlText& sql) {
+    attach(statementName, siblingsNamed(sql));
+}
+
+QStringList SqliteSession::siblingsNamed(const SqlText& sql) const {
     static const QRegularExpression threePart(
         QStringLiteral("\\b([A-Za-z_][A-Za-z0-9_]*)\\s*\\.\\s*dbo\\s*\\."),
         QRegularExpression::CaseInsensitiveOption);
@@ -288,6 +292,10 @@ void SqliteSession::attachNamed(const QString& statementName, const SqlText& sql
             }
         }
     }
+    return wanted;
+}
+
+void SqliteSession::attach(const QString& statementName, const QStringList& wanted) {
     ++useClock_;
     for (const QString& name : std::as_const(wanted)) {
         if (attached_.contains(name)) {
@@ -656,9 +664,21 @@ ResultSet SqliteSession::execute(const QString& statementName, const SqlText& sq
     if (runIfExists(statementName, sql, params, &result)) {
         return result;
     }
-    attachNamed(statementName, sql);
-    QStringList names;
-    const QString text = adapt(sql).positional(&names);
+    // Statements run again and again: their rewriting is done once per text.
+    auto it = adapted_.constFind(sql.original());
+    if (it == adapted_.constEnd()) {
+        if (adapted_.size() >= kStatementCacheSize) {
+            adapted_.clear();
+        }
+        Adapted a;
+        a.siblings = siblingsNamed(sql);
+        a.text = adapt(sql).positional(&a.names);
+        it = adapted_.insert(sql.original(), a);
+    }
+    const Adapted& adapted = it.value();
+    attach(statementName, adapted.siblings);
+    const QString& text = adapted.text;
+    const QStringList& names = adapted.names;
     QList<QVariant> values;
     values.reserve(names.size());
     for (const QString& n : names) {

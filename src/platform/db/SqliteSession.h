@@ -61,6 +61,8 @@ private:
     void useWriteAheadLog(const QString& schema);
     void findLockTable();
     void attachNamed(const QString& statementName, const SqlText& sql);
+    QStringList siblingsNamed(const SqlText& sql) const;
+    void attach(const QString& statementName, const QStringList& wanted);
     void detachLeastUsed(const QStringList& keep);
     void createCatalogue(const QString& folder);
 
@@ -73,6 +75,12 @@ private:
     int maxQueryTimeMs_ = 0;
     QElapsedTimer statementClock_;
     QHash<QString, sqlite3_stmt*> cache_;
+    struct Adapted {
+        QStringList siblings; // sibling databases the statement names
+        QString text;         // as this backend runs it, parameters positional
+        QStringList names;    // the parameter of each position
+    };
+    QHash<QString, Adapted> adapted_; // by the statement's original text
 
     QElapsedTimer busyClock_;
 
