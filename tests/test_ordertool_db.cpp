@@ -721,6 +721,20 @@ TEST_F(ScaleServer, TransferRowsAreARealisticAndConsistentMix) {
                             "ProductUnits U WHERE U.Barcode = T.BarCode AND U.SmallUnitFlag = "
                             "'Y')"),
               0);
+    // Special orders of a whole range: the first takes every product this small company has
+    // (fewer than the 2,000 lines a large company's first one gets). Every order names a
+    // product once, and a picking number never covers more than 20 barcodes.
+    const long long products = server.number("SELECT count(*) FROM Product");
+    EXPECT_EQ(server.number("SELECT max(n) FROM (SELECT count(*) n FROM TranBranch WHERE "
+                            "OrderType = 'L' GROUP BY OrderNo)"),
+              products);
+    EXPECT_EQ(server.number("SELECT count(*) FROM (SELECT OrderNo FROM TranBranch WHERE OrderType "
+                            "= 'L' GROUP BY OrderNo HAVING count(*) <> count(DISTINCT BarCode))"),
+              0);
+    EXPECT_LE(server.number("SELECT max(n) FROM (SELECT count(*) n FROM TranBranch WHERE "
+                            "OrderType = 'L' AND ProductManageNo <> '' GROUP BY "
+                            "ProductManageNo)"),
+              20);
     // Numbering continues after the highest stored number of each year.
     for (const auto& row : server.rows("SELECT DocYear, Prefix, LastNo FROM DocumentNo WHERE Code "
                                        "IN ('ORD-SHARE', 'PICKSPECIA')")) {
