@@ -21,6 +21,10 @@ using namespace std::chrono;
 // Products ordered far more often than the rest; they are stocked and levelled at every branch.
 constexpr int kPopularProducts = 100;
 constexpr int kYearDays = 365;
+// One special order in kLargeSpecialEvery orders a whole range: this many lines.
+constexpr int kLargeSpecialEvery = 40;
+constexpr int kLargeSpecialMin = 500;
+constexpr int kLargeSpecialMax = 2000;
 
 struct Weighted {
     const char* code;
@@ -248,11 +252,15 @@ private:
     }
 
     // Share orders are drawn often enough that about 60 % of the rows are share-order rows: a
-    // share order writes a row for most of its 20 to 300 branches, a special order 5 to 40.
+    // share order writes a row for most of its 20 to 300 branches, a special order 5 to 40 or,
+    // one in kLargeSpecialEvery, 500 to 2,000 (never more than there are products).
     void writeTransferOrders() {
         const int pool = static_cast<int>(orderBranches_.size());
         const double shareRows = 0.85 * 0.975 * (std::min(20, pool) + std::min(300, pool)) / 2.0;
-        const double specialRows = (5 + 40) / 2.0;
+        const double largeRows =
+            std::min((kLargeSpecialMin + kLargeSpecialMax) / 2.0, double(productCount()));
+        const double specialRows =
+            ((kLargeSpecialEvery - 1) * (5 + 40) / 2.0 + largeRows) / kLargeSpecialEvery;
         const double shareChance = 0.6 * specialRows / (0.6 * specialRows + 0.4 * shareRows);
         while (written_ < options_.tranBranch) {
             if (chance(shareChance)) {
@@ -316,6 +324,20 @@ private:
         }
     }
 
+    // Most special orders top a branch up with a few products; now and then a branch (a new
+    // one, a refit) orders a whole range. The first large order is the largest, so every
+    // company big enough holds one of 2,000 lines.
+    int specialOrderLines() {
+        if (!chance(1.0 / kLargeSpecialEvery)) {
+            return uniform(5, 40);
+        }
+        if (!largeSpecialDrawn_) {
+            largeSpecialDrawn_ = true;
+            return kLargeSpecialMax;
+        }
+        return uniform(kLargeSpecialMin, kLargeSpecialMax);
+    }
+
     void specialOrder() {
         const int back = uniform(0, kYearDays - 1);
         const Day day = today_ - days{back};
@@ -329,13 +351,22 @@ private:
         const int user = uniform(1, 2);
 
         const std::int64_t remaining = options_.tranBranch - written_;
+        const int wanted = specialOrderLines();
         const int lines = static_cast<int>(
-            std::min<std::int64_t>({uniform(5, 40), remaining, std::int64_t(productCount())}));
+            std::min<std::int64_t>({wanted, remaining, std::int64_t(productCount())}));
         std::vector<int> chosen;
-        while (static_cast<int>(chosen.size()) < lines) {
+        chosen.reserve(lines);
+        // Distinct products; should the draws keep meeting chosen ones (an order of nearly
+        // every product), the rest are taken in catalogue order so the loop always ends.
+        for (int draws = 0; static_cast<int>(chosen.size()) < lines && draws < 8 * lines; ++draws) {
             const int candidate = orderedProduct();
             if (std::find(chosen.begin(), chosen.end(), candidate) == chosen.end()) {
                 chosen.push_back(candidate);
+            }
+        }
+        for (int index = 0; static_cast<int>(chosen.size()) < lines; ++index) {
+            if (std::find(chosen.begin(), chosen.end(), index) == chosen.end()) {
+                chosen.push_back(index);
             }
         }
         // Picking numbers per zone, a new one for every 20 barcodes of the zone.
@@ -394,6 +425,7 @@ private:
     std::int64_t written_ = 0; // TranBranch rows, also their last Id
     std::int64_t shareHeaderId_ = 0;
     std::int64_t shareLineId_ = 0;
+    bool largeSpecialDrawn_ = false;
 };
 
 } // namespace
