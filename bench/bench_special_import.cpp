@@ -1,6 +1,6 @@
 // Importing a special order's lines from a spreadsheet file on the large company, through
-// the window as a clerk does it: rows per second, and how long the grid and the status list
-// go without repainting meanwhile.
+// the window as a clerk does it: rows per second, how long the grid goes without repainting
+// and the longest wait for a turn of the event loop (when the status list repaints).
 // Usage: bench_special_import [server folder] [rows]  (without a folder, a large server is
 // built first)
 #include "BenchModules.h"
@@ -19,6 +19,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <algorithm>
 #include <cstdio>
@@ -65,8 +66,8 @@ QString writeLines(const QString& path, int rows) {
     int n = 0;
     for (q.first(); !q.eof(); q.next()) {
         text += q.fields()[0]->asString().toUtf8() + ",\"" + q.fields()[1]->asString().toUtf8() +
-                "\"," + q.fields()[2]->asString().toUtf8() + "," + QByteArray::number(1 + n++ % 24) +
-                "\r\n";
+                "\"," + q.fields()[2]->asString().toUtf8() + "," +
+                QByteArray::number(1 + n++ % 24) + "\r\n";
     }
     QFile f(path);
     f.open(QIODevice::WriteOnly);
@@ -113,9 +114,18 @@ int main(int argc, char** argv) {
 
     QElapsedTimer clock;
     PaintClock grid(clock);
-    PaintClock status(clock);
     form.GridDt->viewport()->installEventFilter(&grid);
-    form.MemoStatusImport->viewport()->installEventFilter(&status);
+    // The status list repaints when its text changes, at the next turn of the event loop: the
+    // turns are what bound its wait.
+    std::vector<qint64> turns;
+    QTimer tick;
+    tick.setInterval(5);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        if (clock.isValid()) {
+            turns.push_back(clock.elapsed());
+        }
+    });
+    tick.start();
     prompts.answerModal([&](QDialog& d) {
         dynamic_cast<QFileDialog&>(d).selectFile(file);
         clock.start(); // from the file's choice to the last line
@@ -139,7 +149,7 @@ int main(int argc, char** argv) {
     std::printf("import_rows_per_second: %.0f rows/s (target >= 2000)\n", rows / seconds);
     std::printf("grid_longest_without_paint: %lld ms (%zu paints; target <= 100)\n",
                 static_cast<long long>(longestGap(grid.times)), grid.times.size());
-    std::printf("status_longest_without_paint: %lld ms (%zu paints; target <= 100)\n",
-                static_cast<long long>(longestGap(status.times)), status.times.size());
+    std::printf("event_loop_longest_wait: %lld ms (%zu turns; target <= 100)\n",
+                static_cast<long long>(longestGap(turns)), turns.size());
     return errors == 0 ? 0 : 1;
 }

@@ -582,8 +582,10 @@ void TFrOrderSpecial::addStatus(const QString& line) {
 }
 
 void TFrOrderSpecial::importFile(const QString& path) {
+    QApplication::processEvents();
     const sheet::UsedRange range = sheet::readFirstSheet(path);
     addStatus(QStringLiteral("กำลัง CheckFormat ไฟล์Excel"));
+    QApplication::processEvents();
     if (!orders::SpecialOrderImport::headerFits(range)) {
         addStatus(QStringLiteral("Fomat Excel ไม่ถูกต้อง  Column ใน Excel ต้องเป็น "
                                  "BarCode,ThaiName,UOM,Order_Qty"));
@@ -598,6 +600,7 @@ void TFrOrderSpecial::importFile(const QString& path) {
     Importing.clearLines();
     GridDt->setFocus();
     GridDt->setSelectedField(QStringLiteral("Barcode"));
+    QApplication::processEvents(); // the emptied grid and the list so far
     if (!QTempImport.isEmpty()) {
         addStatus(QString(66, QLatin1Char('-')));
         addStatus(QStringLiteral("กำลัง Insert Grid "));
