@@ -18,6 +18,8 @@ mkdir -p demo
 if [ ! -d demo/data ]; then
   build/ordertool-db init --server sqlite:demo/data --demo
 fi
+# A workbook of order lines to import into a special order.
+cp -n tools/ordertool-db/samples/order-lines.xlsx demo/ 2>/dev/null || true
 echo "Opening the ${1:-share} order; 'scripts/demo.sh share' or 'scripts/demo.sh special' opens either."
 cd demo
 exec ../build/ordertool "$menu" 1 NVKDC launcher "$mode"
