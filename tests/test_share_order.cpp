@@ -11,6 +11,7 @@
 #include "platform/ui/Modal.h"
 #include "support/DemoModules.h"
 #include "support/GuiApp.h"
+#include "support/Statements.h"
 #include "util/Workstation.h"
 
 #include <QAction>
@@ -26,27 +27,13 @@
 
 namespace {
 
+using testing_support::bind;
+using testing_support::exec;
+using testing_support::scalar;
+
 const QString kPack12 = QStringLiteral("8850000000102");    // pack 12, with stock
 const QString kLargeUnit = QStringLiteral("8850000000119"); // the same product's pack of 6
 const QString kPack0 = QStringLiteral("8850000000300");     // picking multiple 0
-
-// A statement on the company database, as another workstation would see it.
-QVariant scalar(const QString& sql, const QVariantList& values = {}) {
-    db::Query q(QStringLiteral("DMDATA"), db::SqlSource(sql));
-    for (int i = 0; i < values.size(); ++i) {
-        q.params().set(QStringLiteral("p%1").arg(i), values[i]);
-    }
-    q.open();
-    return q.isEmpty() ? QVariant() : q.fields()[0]->value();
-}
-
-void exec(const QString& sql, const QVariantList& values = {}) {
-    db::Query q(QStringLiteral("DMDATA"), db::SqlSource(sql));
-    for (int i = 0; i < values.size(); ++i) {
-        q.params().set(QStringLiteral("p%1").arg(i), values[i]);
-    }
-    q.execSQL();
-}
 
 // The first stored order that may still be saved.
 QString firstOpenOrder() {

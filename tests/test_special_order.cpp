@@ -11,6 +11,7 @@
 #include "platform/ui/Modal.h"
 #include "support/DemoModules.h"
 #include "support/GuiApp.h"
+#include "support/Statements.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,6 +25,10 @@
 
 namespace {
 
+using testing_support::bind;
+using testing_support::exec;
+using testing_support::scalar;
+
 const QString kPack12 = QStringLiteral("8850000000102");    // pack 12, stock at the centre
 const QString kLargeUnit = QStringLiteral("8850000000119"); // the same product's pack of 6
 const QString kPack0 = QStringLiteral("8850000000300");     // picking multiple 0
@@ -36,48 +41,18 @@ QString demoOrder(int n) {
         .arg(n, 8, 10, QLatin1Char('0'));
 }
 
-// A statement on the company database, as another workstation would run it.
-void bind(db::Query& q, const QVariantList& values) {
-    for (int i = 0; i < values.size(); ++i) {
-        q.params().set(QStringLiteral("p%1").arg(i), values[i]);
-    }
-}
-
-QVariant scalar(const QString& sql, const QVariantList& values = {}) {
-    db::Query q(QStringLiteral("DMDATA"), db::SqlSource(sql));
-    bind(q, values);
-    q.open();
-    return q.isEmpty() ? QVariant() : q.fields()[0]->value();
-}
-
-void exec(const QString& sql, const QVariantList& values = {}) {
-    db::Query q(QStringLiteral("DMDATA"), db::SqlSource(sql));
-    bind(q, values);
-    q.execSQL();
-}
-
 class SpecialOrder : public ::testing::Test {
 protected:
     explicit SpecialOrder(int user = 1) : modules_(user, 102) {}
     void SetUp() override {
         testing_support::guiApp();
-        previousSink_ = ui::setExceptionSink([this](std::exception_ptr e) {
-            try {
-                std::rethrow_exception(e);
-            } catch (const db::DbError& d) {
-                errors_ << d.message();
-            } catch (const std::exception& x) {
-                errors_ << QString::fromLocal8Bit(x.what());
-            }
-        });
         form_ = std::make_unique<TFrOrderSpecial>();
         form_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
     }
     void TearDown() override {
-        EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+        EXPECT_TRUE(errors_.empty()) << errors_.joined();
         form_.reset();
-        ui::setExceptionSink(previousSink_);
     }
 
     void newOrderFor(const QString& branch) {
@@ -113,8 +88,7 @@ protected:
     testing_support::DemoModules modules_;
     ui::ScriptedModalPrompts prompts_;
     ui::ScopedPrompts scope_{prompts_};
-    ui::ExceptionSink previousSink_;
-    QStringList errors_;
+    testing_support::ErrorCapture errors_;
     std::unique_ptr<TFrOrderSpecial> form_;
 };
 

@@ -5,6 +5,7 @@
 #include "platform/ui/Modal.h"
 #include "support/DemoModules.h"
 #include "support/GuiApp.h"
+#include "support/Statements.h"
 #include "support/TestProducts.h"
 
 #include <QAction>
@@ -19,6 +20,10 @@
 
 namespace {
 
+using testing_support::bind;
+using testing_support::exec;
+using testing_support::scalar;
+
 const QString kPack12 = QStringLiteral("8850000000102"); // pack 12, 1,608 at the centre
 const QString kOther = QStringLiteral("8850000000508");  // pack 12, 334 at the centre
 const QString kHeader = QStringLiteral("BarCode,ThaiName,UOM,Order_Qty\n");
@@ -28,13 +33,6 @@ class SpecialImport : public ::testing::Test {
 protected:
     void SetUp() override {
         testing_support::guiApp();
-        previousSink_ = ui::setExceptionSink([this](std::exception_ptr e) {
-            try {
-                std::rethrow_exception(e);
-            } catch (const std::exception& x) {
-                errors_ << QString::fromUtf8(x.what());
-            }
-        });
         form_ = std::make_unique<TFrOrderSpecial>();
         form_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
@@ -43,9 +41,8 @@ protected:
         form_->EdBranchCodeExit();
     }
     void TearDown() override {
-        EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+        EXPECT_TRUE(errors_.empty()) << errors_.joined();
         form_.reset();
-        ui::setExceptionSink(previousSink_);
     }
 
     // Imports a csv file of these lines, picked in the open dialog.
@@ -84,8 +81,7 @@ protected:
     testing_support::DemoModules modules_{1, 102};
     ui::ScriptedModalPrompts prompts_;
     ui::ScopedPrompts scope_{prompts_};
-    ui::ExceptionSink previousSink_;
-    QStringList errors_;
+    testing_support::ErrorCapture errors_;
     std::unique_ptr<TFrOrderSpecial> form_;
     QTemporaryDir dir_;
     int files_ = 0;

@@ -12,6 +12,7 @@
 #include "platform/ui/Modal.h"
 #include "support/DemoModules.h"
 #include "support/GuiApp.h"
+#include "support/Statements.h"
 #include "support/TestProducts.h"
 
 #include <QAction>
@@ -25,27 +26,12 @@
 
 namespace {
 
+using testing_support::bind;
+using testing_support::exec;
+using testing_support::scalar;
+
 const QString kBranch = QStringLiteral("B003");
 const QString kPack12 = QStringLiteral("8850000000102"); // pack 12, stock at the centre
-
-void bind(db::Query& q, const QVariantList& values) {
-    for (int i = 0; i < values.size(); ++i) {
-        q.params().set(QStringLiteral("p%1").arg(i), values[i]);
-    }
-}
-
-QVariant scalar(const QString& sql, const QVariantList& values = {}) {
-    db::Query q(QStringLiteral("DMDATA"), db::SqlSource(sql));
-    bind(q, values);
-    q.open();
-    return q.isEmpty() ? QVariant() : q.fields()[0]->value();
-}
-
-void exec(const QString& sql, const QVariantList& values = {}) {
-    db::Query q(QStringLiteral("DMDATA"), db::SqlSource(sql));
-    bind(q, values);
-    q.execSQL();
-}
 
 struct Row {
     QString barcode;
@@ -312,13 +298,6 @@ class SpecialSaveWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         testing_support::guiApp();
-        previousSink_ = ui::setExceptionSink([this](std::exception_ptr e) {
-            try {
-                std::rethrow_exception(e);
-            } catch (const db::DbError& d) {
-                errors_ << d.message();
-            }
-        });
         form_ = std::make_unique<TFrOrderSpecial>();
         form_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
@@ -326,10 +305,7 @@ protected:
         form_->EdBranchCode->setText(kBranch);
         form_->EdBranchCodeExit();
     }
-    void TearDown() override {
-        form_.reset();
-        ui::setExceptionSink(previousSink_);
-    }
+    void TearDown() override { form_.reset(); }
     void line(const QString& barcode, const QVariant& qty) {
         db::MemTable& lines = form_->QMemOrder;
         lines.last();
@@ -348,8 +324,7 @@ protected:
     testing_support::DemoModules modules_{1, 102};
     ui::ScriptedModalPrompts prompts_;
     ui::ScopedPrompts scope_{prompts_};
-    ui::ExceptionSink previousSink_;
-    QStringList errors_;
+    testing_support::ErrorCapture errors_;
     std::unique_ptr<TFrOrderSpecial> form_;
 };
 
@@ -371,7 +346,7 @@ TEST_F(SpecialSaveWindow, SavesTheFilledLinesAndStartsAFreshDocument) {
 
     prompts_.answer(true);
     form_->AcSave->trigger();
-    ASSERT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+    ASSERT_TRUE(errors_.empty()) << errors_.joined();
     const QString number = scalar(QStringLiteral("select OrderNo from TranBranch where Id = "
                                                  "(select max(Id) from TranBranch)"))
                                .toString();
@@ -394,8 +369,8 @@ TEST_F(SpecialSaveWindow, AFailedSaveKeepsTheDocumentAndReportsTheError) {
                         "begin select raise(abort, 'disk full'); end"));
     prompts_.answer(true);
     form_->AcSave->trigger();
-    ASSERT_EQ(errors_.size(), 1);
-    EXPECT_TRUE(errors_[0].contains(QStringLiteral("disk full")));
+    ASSERT_EQ(errors_.messages().size(), 1);
+    EXPECT_TRUE(errors_.messages()[0].contains(QStringLiteral("disk full")));
     EXPECT_TRUE(form_->EdOrderNo->text().isEmpty()) << "the number field as before";
     EXPECT_EQ(form_->QMemOrder.recordCount(), 1);
     EXPECT_TRUE(form_->AcSave->isEnabled());
@@ -404,7 +379,7 @@ TEST_F(SpecialSaveWindow, AFailedSaveKeepsTheDocumentAndReportsTheError) {
     prompts_.clear();
     prompts_.answer(true);
     form_->AcSave->trigger();
-    EXPECT_EQ(errors_.size(), 1);
+    EXPECT_EQ(errors_.messages().size(), 1);
     EXPECT_EQ(form_->QMemOrder.recordCount(), 0) << "saved on the retry";
 }
 
@@ -439,7 +414,7 @@ TEST_F(SpecialSaveWindow, KeysPressedDuringTheSaveAreDropped) {
     prompts_.answer(true);
     form_->AcSave->trigger();
     EXPECT_EQ(pressed, 3) << "the keys were pressed during the save";
-    EXPECT_TRUE(errors_.isEmpty()) << errors_.join('\n').toStdString();
+    EXPECT_TRUE(errors_.empty()) << errors_.joined();
     EXPECT_EQ(lastNo(QStringLiteral("PICKSPECIA")), ordersBefore + 1);
     EXPECT_EQ(prompts_.texts(), QStringList{QStringLiteral("บันทึก ?")}) << "no second question";
 }

@@ -35,15 +35,6 @@ const QColor kFilledQuantity(174, 251, 205);
 const QColor kAlternateRow(240, 202, 166);
 const QColor kMaroon(128, 0, 0);
 
-QToolButton* flatButton(QWidget* parent, const QString& hint) {
-    auto* b = new QToolButton(parent);
-    b->setText(QStringLiteral("..."));
-    b->setToolTip(hint);
-    b->setAutoRaise(true);
-    b->setFocusPolicy(Qt::NoFocus);
-    return b;
-}
-
 bool isF5(const QKeyEvent& e) {
     return e.key() == Qt::Key_F5;
 }
@@ -90,7 +81,7 @@ void TFrOrderShere::buildHeader() {
     EdOrderNO = new QLineEdit(PanelHead);
     ui::setUpperCase(EdOrderNO);
     EdOrderNO->setFixedWidth(150);
-    BtSearchOrderNo = flatButton(PanelHead, QStringLiteral("ค้นหาเลขที่เอกสาร"));
+    BtSearchOrderNo = ui::lookupButton(PanelHead, QStringLiteral("ค้นหาเลขที่เอกสาร"));
     EdOrderDate = new QLineEdit(PanelHead);
     EdOrderDate->setReadOnly(true);
     EdOrderDate->setFocusPolicy(Qt::ClickFocus); // skipped by Tab
@@ -98,7 +89,7 @@ void TFrOrderShere::buildHeader() {
     EdBarcode = new QLineEdit(PanelHead);
     ui::setUpperCase(EdBarcode);
     EdBarcode->setFixedWidth(150);
-    BtSearchBarcode = flatButton(PanelHead, QStringLiteral("ค้นหาเลขที่เอกสาร"));
+    BtSearchBarcode = ui::lookupButton(PanelHead, QStringLiteral("ค้นหาเลขที่เอกสาร"));
     LbProductName = new QLabel(PanelHead);
     LbUnitName = new QLabel(PanelHead);
     EUnitPicking = new QLineEdit(PanelHead);
@@ -162,10 +153,8 @@ void TFrOrderShere::buildHeader() {
 void TFrOrderShere::buildGrid() {
     GridDt = new ui::DbGrid(Client);
     GridDt->setDataset(&QDt);
-    const int ch = GridDt->fontMetrics().averageCharWidth();
-    auto col = [ch](const char* field, int chars, const QString& title, bool editable = false) {
-        return ui::GridColumn{QLatin1String(field), title, chars * ch + 10,
-                              Qt::AlignLeft | Qt::AlignVCenter, !editable};
+    auto col = [this](const char* field, int chars, const QString& title, bool editable = false) {
+        return GridDt->charColumn(QLatin1String(field), chars, title, editable);
     };
     GridDt->setColumns({col("BranchCode", 10, QStringLiteral("รหัสสาขา")),
                         col("BranchName", 30, QStringLiteral("ชื่อสาขา")),

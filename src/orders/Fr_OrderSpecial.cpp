@@ -39,15 +39,6 @@ const QColor kAlternateRow(192, 220, 192);
 constexpr int kBarcodeColumn = 1;
 constexpr int kOrderQntyColumn = 11;
 
-QToolButton* flatButton(QWidget* parent, const QString& hint) {
-    auto* b = new QToolButton(parent);
-    b->setText(QStringLiteral("..."));
-    b->setToolTip(hint);
-    b->setAutoRaise(true);
-    b->setFocusPolicy(Qt::NoFocus);
-    return b;
-}
-
 void message(const QString& text) {
     ui::Prompts::current().message({text, ui::MessageKind::Warning});
 }
@@ -105,7 +96,7 @@ void TFrOrderSpecial::buildHeader() {
     EdOrderNo->setObjectName(QStringLiteral("EdOrderNo"));
     ui::setUpperCase(EdOrderNo);
     EdOrderNo->setFixedWidth(150);
-    BtSearchOrderNo = flatButton(Panel1, QStringLiteral("ค้นหาเลขที่เอกสาร"));
+    BtSearchOrderNo = ui::lookupButton(Panel1, QStringLiteral("ค้นหาเลขที่เอกสาร"));
     OrderDate = new QDateEdit(Panel1);
     OrderDate->setObjectName(QStringLiteral("OrderDate"));
     OrderDate->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
@@ -117,7 +108,7 @@ void TFrOrderSpecial::buildHeader() {
     EdBranchCode->setObjectName(QStringLiteral("EdBranchCode"));
     ui::setUpperCase(EdBranchCode);
     EdBranchCode->setFixedWidth(100);
-    BtSearchBranchCode = flatButton(Panel1, QStringLiteral("ค้นหารหัสสาขา"));
+    BtSearchBranchCode = ui::lookupButton(Panel1, QStringLiteral("ค้นหารหัสสาขา"));
     LbBranchName = new QLabel(Panel1);
     LbBranchName->setObjectName(QStringLiteral("LbBranchName"));
     LbBranchName->setMinimumWidth(250);
@@ -161,10 +152,8 @@ void TFrOrderSpecial::buildGrid() {
     GridDt = new ui::DbGrid(Client);
     GridDt->setObjectName(QStringLiteral("GridDt"));
     GridDt->setDataset(&QMemOrder);
-    const int ch = GridDt->fontMetrics().averageCharWidth();
-    auto col = [ch](const char* field, int chars, const QString& title, bool editable = false) {
-        return ui::GridColumn{QLatin1String(field), title, chars * ch + 10,
-                              Qt::AlignLeft | Qt::AlignVCenter, !editable};
+    auto col = [this](const char* field, int chars, const QString& title, bool editable = false) {
+        return GridDt->charColumn(QLatin1String(field), chars, title, editable);
     };
     GridDt->setColumns({col("RecNo", 5, QStringLiteral("ลำดับ")),
                         col("Barcode", 17, QStringLiteral("Barcode"), true),

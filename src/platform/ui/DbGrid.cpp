@@ -41,6 +41,12 @@ void DbGrid::setColumns(std::vector<GridColumn> columns) {
     applyWidths();
 }
 
+GridColumn DbGrid::charColumn(const QString& field, int chars, const QString& title,
+                              bool editable) const {
+    return GridColumn{field, title, chars * fontMetrics().averageCharWidth() + 10,
+                      Qt::AlignLeft | Qt::AlignVCenter, !editable};
+}
+
 void DbGrid::finishEditing() {
     if (state() != QAbstractItemView::EditingState) {
         return;

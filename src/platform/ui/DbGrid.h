@@ -17,6 +17,9 @@ public:
     db::Dataset* dataset() const { return model_ ? model_->dataset() : nullptr; }
     DatasetModel* datasetModel() const { return model_; }
     void setColumns(std::vector<GridColumn> columns);
+    // A column as wide as that many average characters of the grid's font, title left-aligned.
+    GridColumn charColumn(const QString& field, int chars, const QString& title,
+                          bool editable = false) const;
     void setCellColors(DatasetModel::ColorsFn fn);
     // Rows painted alternately in this colour (none by default).
     void setAlternateRowColor(const QColor& color);

@@ -4,10 +4,20 @@
 #include "platform/ui/Format.h"
 
 #include <QLineEdit>
+#include <QToolButton>
 #include <QValidator>
 #include <limits>
 
 namespace ui {
+
+QToolButton* lookupButton(QWidget* parent, const QString& hint) {
+    auto* b = new QToolButton(parent);
+    b->setText(QStringLiteral("..."));
+    b->setToolTip(hint);
+    b->setAutoRaise(true);
+    b->setFocusPolicy(Qt::NoFocus);
+    return b;
+}
 
 namespace {
 

@@ -4,8 +4,14 @@
 #include <optional>
 
 class QLineEdit;
+class QToolButton;
+class QWidget;
 
 namespace ui {
+
+// The flat "..." button beside an edit that opens its lookup; it takes no focus, so the
+// focus stays in the edit while the lookup is open.
+QToolButton* lookupButton(QWidget* parent, const QString& hint);
 
 // Upper-case input: typed, pasted and assigned text is shown and kept in upper case.
 void setUpperCase(QLineEdit* edit);
