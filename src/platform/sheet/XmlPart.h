@@ -1,8 +1,8 @@
 #pragma once
 
-// One XML part of a zip package, inflated whole (within the zip limits) and parsed, with the checks every part gets: no
-// document type declaration (no spreadsheet needs one, and it is how entity bombs arrive),
-// well-formed to the end, and the zip's own limits on the bytes behind it.
+// One XML part of a zip package, inflated whole (within the zip limits) and parsed, with the checks
+// every part gets: no document type declaration (no spreadsheet needs one, and it is how entity
+// bombs arrive), well-formed to the end, and the zip's own limits on the bytes behind it.
 #include "platform/sheet/ZipArchive.h"
 
 #include <QXmlStreamReader>
