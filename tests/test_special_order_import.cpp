@@ -52,6 +52,9 @@ protected:
         f.open(QIODevice::WriteOnly);
         f.write(text.toUtf8());
         f.close();
+        importFile(path);
+    }
+    void importFile(const QString& path) {
         prompts_.answerModal([path](QDialog& d) {
             auto& dialog = dynamic_cast<QFileDialog&>(d);
             EXPECT_EQ(dialog.nameFilters().value(0),
@@ -111,6 +114,22 @@ TEST_F(SpecialImport, LinesAreFilledAsTypedBarcodesWithTheStatusOfEachRow) {
                      QStringLiteral("ไม่พบ Barcode : ") + kPack12,
                      QStringLiteral(" BarCode :") + elevenOnHand + kStockLine, QString(54, '-')}));
     EXPECT_TRUE(form_->MemoStatusImport->isVisible());
+}
+
+// The demo's sample workbook, saved by office software, as the README's walk imports it.
+TEST_F(SpecialImport, TheDemoWorkbook) {
+    importFile(QStringLiteral(ORDERTOOL_SAMPLES "/order-lines.xlsx"));
+    EXPECT_TRUE(prompts_.texts().isEmpty()) << prompts_.texts().join('\n').toStdString();
+    EXPECT_EQ(barcodes(),
+              (QStringList{kPack12, kOther, "8850000000706", "8850000000300", "8850000001703"}));
+    EXPECT_EQ(at(0, "OrderQnty").toDouble(), 12);
+    EXPECT_EQ(at(1, "OrderQnty").toDouble(), 36);
+    EXPECT_EQ(at(3, "OrderQnty").toDouble(), 7) << "no pack size: as in the file";
+    EXPECT_EQ(at(4, "OrderQnty").toDouble(), 0) << "no stock at the centre";
+    const QStringList lines = statusLines();
+    EXPECT_TRUE(lines.contains(QStringLiteral(" BarCode :8850000001703") + kStockLine));
+    EXPECT_TRUE(lines.contains(QStringLiteral("ไม่พบ Barcode : 8850000099999")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("ไม่พบ Barcode : ") + kPack12)) << "the duplicate";
 }
 
 TEST_F(SpecialImport, HeadersThatDoNotFitChangeNothing) {
