@@ -20,8 +20,8 @@ struct UsedRange {
 // Bounds for reading files from anywhere: a file that exceeds one is refused, not read.
 struct Limits {
     qint64 maxFileBytes = qint64(512) << 20;       // the file itself
-    qint64 maxInflatedPerPart = qint64(512) << 20; // bytes actually inflated from one zip entry
-    qint64 maxInflatedTotal = qint64(1) << 30;     // and from all entries read
+    qint64 maxInflatedPerPart = qint64(256) << 20; // bytes actually inflated from one zip entry
+    qint64 maxInflatedTotal = qint64(512) << 20;   // and from all entries read
     int maxEntries = 10000;                        // zip entries
     int maxRows = 1048576;
     int maxColumns = 16384;
