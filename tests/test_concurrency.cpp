@@ -38,16 +38,16 @@ bool waitForGo(const QString& folder) {
 // A child process: one workstation that puts the given quantity (the whole available
 // stock) on one branch and saves a new share order. Prints the outcome.
 const int saverChild = [] {
-    const QByteArray spec = qgetenv(kSaverEnv);
-    if (spec.isEmpty()) {
+    const QByteArray setting = qgetenv(kSaverEnv);
+    if (setting.isEmpty()) {
         return 0;
     }
     static int argc = 1;
     static char name[] = "saver";
     static char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
-    const QString folder = QString::fromUtf8(spec).section(QLatin1Char('|'), 0, 0);
-    const double quantity = QString::fromUtf8(spec).section(QLatin1Char('|'), 1).toDouble();
+    const QString folder = QString::fromUtf8(setting).section(QLatin1Char('|'), 0, 0);
+    const double quantity = QString::fromUtf8(setting).section(QLatin1Char('|'), 1).toDouble();
     int status = 0;
     try {
         testing_support::DemoModules modules(1, 101, folder);

@@ -1156,13 +1156,13 @@ QString drawNumber(const QString& connection, const QString& code, int year) {
 // "<count>:<folder>", it draws that many SO numbers of 2024 on NVKDC, prints them one a
 // line and ends before any test runs. It waits for <folder>/GO so all drawers start together.
 [[maybe_unused]] const bool kDrawerProcess = [] {
-    const QString spec = qEnvironmentVariable(kDrawEnv);
-    if (spec.isEmpty()) {
+    const QString setting = qEnvironmentVariable(kDrawEnv);
+    if (setting.isEmpty()) {
         return false;
     }
-    const qsizetype colon = spec.indexOf(QLatin1Char(':'));
-    const int count = spec.left(colon).toInt();
-    const QString folder = spec.mid(colon + 1);
+    const qsizetype colon = setting.indexOf(QLatin1Char(':'));
+    const int count = setting.left(colon).toInt();
+    const QString folder = setting.mid(colon + 1);
     for (int waited = 0; !QFileInfo::exists(QDir(folder).filePath(QStringLiteral("GO")));
          ++waited) {
         if (waited > 30000) {
