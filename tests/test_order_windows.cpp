@@ -74,6 +74,7 @@ TEST_F(OrderWindows, ShareOrder) {
         if (showApprove) {
             expected << QStringLiteral("Approved");
         }
+        expected << QStringLiteral("Suggest");
         EXPECT_EQ(shownButtons(form), expected);
         EXPECT_EQ(form.AcApproved->text(), QStringLiteral("AcApproved"));
         EXPECT_TRUE(form.AcApproved->shortcut().isEmpty());

@@ -52,6 +52,15 @@ TFrOrderShere::TFrOrderShere(QWidget* parent) : TFrForm(parent) {
     BApproved = addToolButton(AcApproved);
     BApproved->setText(QStringLiteral("Approved"));
 
+    AcSuggest = new QAction(QStringLiteral("Suggest"), this);
+    AcSuggest->setShortcut(Qt::Key_F7);
+    AcSuggest->setToolTip(QStringLiteral("เสนอจำนวนตามจุดต่ำสุด/สูงสุดของสาขา (F7)"));
+    AcSuggest->setEnabled(false);
+    QWidget::addAction(AcSuggest);
+    ActionList1 << AcSuggest;
+    BSuggest = addToolButton(AcSuggest);
+    connect(AcSuggest, &QAction::triggered, this, ui::guard([this] { AcSuggestExecute(); }));
+
     connect(AcSave, &QAction::triggered, this, ui::guard([this] { AcSaveExecute(); }));
     connect(AcApproved, &QAction::triggered, this, ui::guard([this] { AcApprovedExecute(); }));
 
@@ -285,6 +294,25 @@ void TFrOrderShere::LoadOrder(const QString& number) {
 // A cancelled order loads read-only like a closed one, and says so.
 void TFrOrderShere::showState() {
     StatusPanels[0]->setText(Order.isCancelled() ? QStringLiteral("ยกเลิก") : QString());
+    updateSuggest();
+}
+
+// Suggesting needs the branch rows of a product, on an order that may still be changed.
+void TFrOrderShere::updateSuggest() {
+    AcSuggest->setEnabled(QDt.isActive() && !QDt.isEmpty() &&
+                          (IsNewOrder || Order.isOpenStored()) && DmConfig->AddRight);
+}
+
+void TFrOrderShere::AcSuggestExecute() {
+    if (!AcSuggest->isEnabled()) {
+        return;
+    }
+    GridDt->finishEditing();
+    const orders::StockCheck c = Order.suggest(EdBarcode->text().trimmed());
+    quantityTotal_ = c.total;
+    availableStock_ = c.available;
+    setFooter(EdQntyTotal, c.total);
+    setFooter(EdOnHand, c.available);
 }
 
 void TFrOrderShere::EdOrderNOExit() {
@@ -352,6 +380,7 @@ void TFrOrderShere::EdBarcodeExit() {
     }
     EdBarcode->setEnabled(false);
     BtSearchBarcode->setEnabled(false);
+    updateSuggest();
     GridDt->setFocus();
     GridDt->setSelectedField(QStringLiteral("OrderQnty"));
 }

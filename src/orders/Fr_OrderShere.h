@@ -37,6 +37,8 @@ public:
     bool& CheckStock = Order.CheckStock;
 
     QAction* AcApproved = nullptr;
+    QAction* AcSuggest = nullptr; // fills the quantities by the branches' min/max levels
+    QToolButton* BSuggest = nullptr;
     QToolButton* BApproved = nullptr;
 
     QFrame* PanelHead = nullptr;
@@ -75,6 +77,7 @@ public:
     void GridDtFieldChanged(db::Field* field);
     void AcSaveExecute();
     void AcApprovedExecute();
+    void AcSuggestExecute();
 
     // The figures the footer shows.
     double quantityTotal() const { return quantityTotal_; }
@@ -87,6 +90,7 @@ private:
     void setFooter(QLineEdit* box, double value);
     void stockShort(double available);
     void showState();
+    void updateSuggest();
     void saveOrder(bool approveOnly);
 
     double quantityTotal_ = 0;

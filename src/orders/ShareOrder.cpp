@@ -5,11 +5,13 @@
 #include "data/U_DM.h"
 #include "orders/Quantities.h"
 #include "orders/ShareOrderSql.h"
+#include "orders/Suggest.h"
 #include "platform/db/Connection.h"
 #include "util/Text.h"
 #include "util/Workstation.h"
 
 #include <QScopeGuard>
+#include <map>
 #include <vector>
 
 namespace orders {
@@ -189,6 +191,42 @@ StockCheck ShareOrder::check(bool withStock, const QString& barcode) {
         c.available = availableStock(barcode);
         c.fits = c.total <= c.available;
     }
+    return c;
+}
+
+StockCheck ShareOrder::suggest(const QString& barcode) {
+    const double pack = QHd[QStringLiteral("UnitPicking")].asFloat();
+    std::map<qint64, qint64> rounded; // one rounding statement per distinct need
+    std::vector<double> quantities;
+    QDt.disableControls(); // no back-order notice for suggested values
+    auto resume = qScopeGuard([this] {
+        QDt.first();
+        QDt.enableControls();
+    });
+    for (QDt.first(); !QDt.eof(); QDt.next()) {
+        BranchFigures f;
+        f.onhandBranch = QDt[QStringLiteral("OnhandBranch")].asFloat();
+        f.productRoute = QDt[QStringLiteral("ProductRoute")].asFloat();
+        f.backOrder = QDt[QStringLiteral("BackOrder")].asFloat();
+        f.minQnty = QDt[QStringLiteral("MinQnty")].asFloat();
+        f.maxQnty = QDt[QStringLiteral("MaxQnty")].asFloat();
+        const qint64 need = needOf(f);
+        if (need > 0 && !rounded.count(need)) {
+            rounded[need] = roundUp(need, pack);
+        }
+        quantities.push_back(need > 0 ? double(rounded[need]) : 0);
+    }
+    StockCheck c;
+    c.available = availableStock(barcode);
+    const std::vector<double> shares = prorate(quantities, pack, c.available);
+    std::size_t i = 0;
+    for (QDt.first(); !QDt.eof(); QDt.next(), ++i) {
+        QDt.edit();
+        QDt[QStringLiteral("OrderQnty")].setValue(shares[i]);
+        QDt.post();
+        c.total += shares[i];
+    }
+    c.fits = c.total <= c.available;
     return c;
 }
 

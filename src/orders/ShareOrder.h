@@ -66,6 +66,12 @@ public:
     // The total against the available stock (read only when CheckStock and withStock).
     StockCheck check(bool withStock, const QString& barcode);
 
+    // Fills every branch's quantity with what the min/max rule suggests, rounded up to the
+    // picking multiple and shared out in whole packs when the stock at the distribution
+    // centre is short. No change notices are sent for the values. Returns the new total and
+    // the stock read.
+    StockCheck suggest(const QString& barcode);
+
     // Stores the header and rows and approves the order, all or nothing, under the write
     // lock. approveOnly: the Approved button's variant (no header write, no empty-to-zero).
     // The caller has asked the question and, for approveOnly, removed the zero rows.
