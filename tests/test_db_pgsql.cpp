@@ -3,6 +3,7 @@
 // (or the one ORDERTOOL_TEST_PGSQL names) and is skipped, saying why, when there is none.
 // Also PostgreSQL's own parts: server names, prepared statements and failed transactions.
 
+#include "ordertool-db/functions_pgsql.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DbError.h"
 #include "platform/db/PgsqlBackend.h"
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -545,6 +547,48 @@ TEST_F(PgsqlOnly, UnreachableServerReadsAsANetworkError) {
     EXPECT_TRUE(e->message().startsWith(QStringLiteral("Possible network error. (")))
         << str(e->message());
     EXPECT_GT(e->message().size(), QStringLiteral("Possible network error. ()").size());
+}
+
+TEST_F(PgsqlOnly, ServerFunctionsOfTheToolBehaveAsTheirNamesSay) {
+    ASSERT_NO_DB_ERROR(dbtool::createPgsqlFunctions(main_->session()));
+    ASSERT_NO_DB_ERROR(dbtool::createPgsqlFunctions(main_->session())); // again: no harm
+    const struct {
+        const char* sql;
+        const char* expected; // nullptr: NULL
+    } cases[] = {
+        {"select Len('ab  ') as v", "2"},
+        {"select Len(' a') as v", "2"},
+        {"select Len(NULL) as v", nullptr},
+        {"select IsNull(NULL, 'x') as v", "x"},
+        {"select IsNull('y', 'x') as v", "y"},
+        {"select IsNull(cast(NULL as numeric(10, 2)), 0) as v", "0"},
+        {"select 'a' + 'b' + :P as v", "abc"},
+        {"select 1 + 2 as v", "3"},
+        {"select Left('abcdef', 2) + Right('abcdef', 2) as v", "abef"},
+        {"select cast('ก' as varchar(5)) + 'x' as v", "กx"},
+        {"select case when cast('ABC' as citext) = 'abc' then 'same' else 'differs' end as v",
+         "same"},
+        {"select case when cast('ABC' as citext) like 'ab%' then 'like' else 'unlike' end as v",
+         "like"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sql);
+        db::Query q(QStringLiteral("Main"), db::SqlSource(c.sql));
+        if (q.params().size() > 0) {
+            q.paramByName(QStringLiteral("P")).setValue(QStringLiteral("c"));
+        }
+        ASSERT_NO_DB_ERROR(q.open());
+        if (c.expected) {
+            EXPECT_EQ(q.fieldByName("v").asString(), QString::fromUtf8(c.expected));
+        } else {
+            EXPECT_TRUE(q.fieldByName("v").isNull());
+        }
+    }
+    // The workstation's clock, not the server's time zone, and the time of the call.
+    db::Query now(QStringLiteral("Main"), db::SqlSource("select GetDate() as t"));
+    ASSERT_NO_DB_ERROR(now.open());
+    EXPECT_EQ(now.fieldByName("t").type(), db::FieldType::DateTime);
+    EXPECT_LT(std::abs(now.fieldByName("t").asDateTime().secsTo(QDateTime::currentDateTime())), 5);
 }
 
 } // namespace
