@@ -410,6 +410,21 @@ TEST_P(DbContract, MissingDatabaseFailsAsALoginToIt) {
     EXPECT_FALSE(c->connected());
 }
 
+TEST_P(DbContract, MaxQueryTimeStopsARunawayStatementAndTheConnectionStaysUsable) {
+    auto timed = connect(QStringLiteral("Timed"));
+    timed->params() << QStringLiteral("MAX QUERY TIME=1");
+    auto runaway = query(QStringLiteral("with recursive n(x) as (select 1 union all select x + 1 "
+                                        "from n where x < 500000000) select count(*) as c from n"),
+                         {}, QStringLiteral("Timed"));
+    const auto e = dbErrorOf([&] { runaway->open(); });
+    ASSERT_TRUE(e);
+    EXPECT_TRUE(e->message().contains(QStringLiteral("SQL Server connection timed out")))
+        << str(e->message());
+    auto quick = query(QStringLiteral("select 1 as One"), {}, QStringLiteral("Timed"));
+    ASSERT_NO_DB_ERROR(quick->open());
+    EXPECT_EQ(quick->fieldByName("One").asInteger(), 1);
+}
+
 // ---- PostgreSQL only ------------------------------------------------------------------------
 
 TEST(PgsqlServerName, ParsesEveryPartAndRejectsMalformedNames) {
@@ -547,6 +562,20 @@ TEST_F(PgsqlOnly, UnreachableServerReadsAsANetworkError) {
     EXPECT_TRUE(e->message().startsWith(QStringLiteral("Possible network error. (")))
         << str(e->message());
     EXPECT_GT(e->message().size(), QStringLiteral("Possible network error. ()").size());
+}
+
+TEST_F(PgsqlOnly, AConnectionLostMidSessionReadsAsANetworkError) {
+    db::Query pid(QStringLiteral("Main"), db::SqlSource("select pg_backend_pid() as pid"));
+    ASSERT_NO_DB_ERROR(pid.open());
+    // The server ends this session as it does when it shuts down or an administrator acts.
+    TempPgServer::shared().exec(
+        "NVKDC",
+        QStringLiteral("select pg_terminate_backend(%1)").arg(pid.fieldByName("pid").asInteger()));
+    db::Query after(QStringLiteral("Main"), db::SqlSource("select 1 as One"));
+    const auto e = dbErrorOf([&] { after.open(); });
+    ASSERT_TRUE(e);
+    EXPECT_TRUE(e->message().startsWith(QStringLiteral("Possible network error. (")))
+        << str(e->message());
 }
 
 TEST_F(PgsqlOnly, ServerFunctionsOfTheToolBehaveAsTheirNamesSay) {
