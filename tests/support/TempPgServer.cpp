@@ -13,6 +13,8 @@
 #include <QThread>
 
 #include <arpa/inet.h>
+#include <cerrno>
+#include <csignal>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <stdexcept>
@@ -25,6 +27,7 @@ namespace {
 
 const QString kBinDir = QStringLiteral("/usr/lib/postgresql/15/bin");
 const QString kDatabase = QStringLiteral("ordertool_test");
+const QString kOwnerFile = QStringLiteral("owner.pid");
 
 // A port nobody listens on now. The server may still lose it to another program before it
 // binds; start() then tries again with another.
@@ -105,9 +108,10 @@ TempPgServer& TempPgServer::shared() {
     return server;
 }
 
-bool TempPgServer::runTool(const QString& tool, const QStringList& args, QString* output) const {
+bool TempPgServer::runTool(const QString& tool, const QStringList& args, QString* output,
+                           const QString& workingDir) const {
     QProcess p;
-    p.setWorkingDirectory(dir_->path());
+    p.setWorkingDirectory(workingDir.isEmpty() ? dir_->path() : workingDir);
     p.setProcessChannelMode(QProcess::MergedChannels);
     const QString program = QDir(kBinDir).filePath(tool);
     if (::geteuid() == 0) {
@@ -150,6 +154,13 @@ bool TempPgServer::start(QString* why) {
             return false;
         }
     }
+    // Whose server this is: a later run stops it should this process die without cleaning up.
+    QFile owner(dir_->filePath(kOwnerFile));
+    if (!owner.open(QIODevice::WriteOnly) || owner.write(QByteArray::number(::getpid())) <= 0) {
+        *why = QStringLiteral("cannot write ") + owner.fileName();
+        return false;
+    }
+    owner.close();
     dataDir_ = dir_->filePath(QStringLiteral("data"));
     QString out;
     if (!runTool(QStringLiteral("initdb"),
@@ -207,6 +218,33 @@ bool TempPgServer::start(QString* why) {
         return false;
     }
     return true;
+}
+
+// Servers left running by test programs that crashed or were killed: stopped and removed.
+void TempPgServer::sweepAbandoned() const {
+    const QFileInfoList dirs =
+        QDir(QDir::tempPath())
+            .entryInfoList({QStringLiteral("ordertool-pg-*")}, QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QFileInfo& d : dirs) {
+        QFile owner(QDir(d.filePath()).filePath(kOwnerFile));
+        if (!owner.open(QIODevice::ReadOnly)) {
+            continue; // being set up right now, or not ours
+        }
+        bool ok = false;
+        const pid_t pid = pid_t(owner.readAll().trimmed().toLongLong(&ok));
+        if (!ok || pid <= 0 || ::kill(pid, 0) == 0 || errno != ESRCH) {
+            continue; // its owner still runs
+        }
+        const QString data = QDir(d.filePath()).filePath(QStringLiteral("data"));
+        if (QFileInfo::exists(QDir(data).filePath(QStringLiteral("postmaster.pid")))) {
+            QString out;
+            runTool(QStringLiteral("pg_ctl"),
+                    {QStringLiteral("-D"), data, QStringLiteral("-m"), QStringLiteral("immediate"),
+                     QStringLiteral("-w"), QStringLiteral("stop")},
+                    &out, d.filePath());
+        }
+        QDir(d.filePath()).removeRecursively();
+    }
 }
 
 void TempPgServer::stop() {
