@@ -410,6 +410,42 @@ TEST_P(DbContract, MissingDatabaseFailsAsALoginToIt) {
     EXPECT_FALSE(c->connected());
 }
 
+TEST_P(DbContract, ClientSideIfRunsTheStatementOnlyWhenTheConditionHolds) {
+    server_->exec("NVKDC", "create table Menu(Id INTEGER PRIMARY KEY, Caption VARCHAR(50))");
+    server_->exec("NVKDC", "insert into Menu values (1, 'a)b')");
+    const struct {
+        const char* sql;
+        int id;
+        qint64 affected;
+    } cases[] = {
+        {"If Exists(select 1 from Menu where Id = :Id) update Menu set Caption = :Cap where "
+         "Id = :Id",
+         1, 1},
+        {"If Exists(select 1 from Menu where Id = :Id) update Menu set Caption = :Cap where "
+         "Id = :Id",
+         9, 0},
+        {"if not exists (select 1 from Menu where Id = :Id)\nbegin\n  insert into Menu(Id, "
+         "Caption) values (:Id, :Cap)\nend",
+         9, 1},
+        {"IF NOT EXISTS(SELECT 1 FROM Menu WHERE Id = :Id) BEGIN INSERT INTO Menu(Id, Caption) "
+         "VALUES (:Id, :Cap) END",
+         9, 0},
+        {"If Exists(select 1 from Menu where Caption <> 'a)b' and Id <> :Id) Begin update Menu "
+         "set Caption = :Cap || ' again' where Id = :Id End",
+         9, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sql);
+        qint64 affected = -1;
+        ASSERT_NO_DB_ERROR(affected =
+                               exec(QString::fromUtf8(c.sql),
+                                    {{"Id", c.id}, {"Cap", QStringLiteral("set %1").arg(c.id)}}));
+        EXPECT_EQ(affected, c.affected);
+    }
+    EXPECT_EQ(stored("select Id, Caption from Menu order by Id"),
+              (Rows{"1|set 1", "9|set 9 again"}));
+}
+
 TEST_P(DbContract, MaxQueryTimeStopsARunawayStatementAndTheConnectionStaysUsable) {
     auto timed = connect(QStringLiteral("Timed"));
     timed->params() << QStringLiteral("MAX QUERY TIME=1");

@@ -1,5 +1,6 @@
 #include "platform/db/PgsqlSession.h"
 
+#include "platform/db/ClientSideIf.h"
 #include "platform/db/DbError.h"
 
 #include <QAtomicInteger>
@@ -317,6 +318,10 @@ ResultSet PgsqlSession::runQuery(const QString& statementName, QSqlQuery& q, boo
 
 ResultSet PgsqlSession::execute(const QString& statementName, const SqlText& sql,
                                 const Params& params) {
+    ResultSet result;
+    if (runClientSideIf(*this, statementName, sql, params, &result)) {
+        return result;
+    }
     const Adapted& a = adapted(sql);
     QList<QVariant> values;
     values.reserve(a.names.size());
