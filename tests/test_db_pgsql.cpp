@@ -656,4 +656,53 @@ TEST_F(PgsqlOnly, ServerFunctionsOfTheToolBehaveAsTheirNamesSay) {
     EXPECT_LT(std::abs(now.fieldByName("t").asDateTime().secsTo(QDateTime::currentDateTime())), 5);
 }
 
+TEST_F(PgsqlOnly, CatalogueOfTheToolAnswersTheUpgradeStatements) {
+    ASSERT_NO_DB_ERROR(dbtool::createPgsqlFunctions(main_->session()));
+    TempPgServer::shared().exec("NVKDC", "create table Menu(Id INTEGER PRIMARY KEY, Caption "
+                                         "VARCHAR(50))");
+    auto open = [](const char* sql) {
+        auto q = std::make_unique<db::Query>(QStringLiteral("Main"), db::SqlSource(sql));
+        q->open();
+        return q;
+    };
+    // Prepared before the upgrade, run again after it.
+    std::unique_ptr<db::Query> before;
+    ASSERT_NO_DB_ERROR(before = open("select * from Menu"));
+    EXPECT_EQ(before->findField(QStringLiteral("Version")), nullptr);
+
+    const char* upgrade =
+        "If (Not Exists(Select Name From SysColumns Where Id = (Select Id From SysObjects Where "
+        "Ltrim(Rtrim(Upper(Name))) = 'MENU') And Ltrim(Rtrim(Upper(Name)))='VERSION')) Begin "
+        "Alter Table Menu Add Version Integer End";
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        ASSERT_NO_DB_ERROR(db::Query(QStringLiteral("Main"), db::SqlSource(upgrade)).execSQL());
+    }
+    EXPECT_EQ(TempPgServer::shared().rows("NVKDC",
+                                          "select count(*) from information_schema.columns "
+                                          "where table_schema = 'nvkdc' and table_name = "
+                                          "'menu' and column_name = 'version'"),
+              Rows{"1"});
+    std::unique_ptr<db::Query> after;
+    ASSERT_NO_DB_ERROR(after = open("select * from Menu"));
+    EXPECT_NE(after->findField(QStringLiteral("Version")), nullptr);
+
+    // The databases of the server, found without regard to case; the current one's objects.
+    std::unique_ptr<db::Query> config;
+    ASSERT_NO_DB_ERROR(config = open("Select * From SysDatabases Where Name = 'QRV_Config_NVK'"));
+    ASSERT_EQ(config->recordCount(), 1);
+    EXPECT_EQ(config->fieldByName("Name").asString(), QStringLiteral("QRV_CONFIG_NVK"));
+    std::unique_ptr<db::Query> all;
+    ASSERT_NO_DB_ERROR(all = open("select Name from SysDatabases order by Name"));
+    QStringList names;
+    for (all->first(); !all->eof(); all->next()) {
+        names << all->fieldByName("Name").asString();
+    }
+    EXPECT_EQ(names, (QStringList{"NVK", "NVKDC", "QRV_CONFIG_NVK"}));
+    std::unique_ptr<db::Query> objects;
+    ASSERT_NO_DB_ERROR(objects = open("select xtype from SysObjects where Name = 'menu'"));
+    ASSERT_EQ(objects->recordCount(), 1);
+    EXPECT_EQ(objects->fieldByName("xtype").asString(), QStringLiteral("U"));
+}
+
 } // namespace

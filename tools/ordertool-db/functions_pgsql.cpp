@@ -22,6 +22,21 @@ const std::vector<const char*>& pgsqlFunctionStatements() {
         "DO $$ BEGIN IF NOT EXISTS (SELECT 1 FROM pg_operator WHERE oprname = '+' AND "
         "oprleft = 'text'::regtype AND oprright = 'text'::regtype) THEN CREATE OPERATOR "
         "public.+ (LEFTARG = text, RIGHTARG = text, FUNCTION = textcat); END IF; END $$",
+        // The catalogue the upgrade and configuration checks read, as the chain's server
+        // names it: the databases of the system (the schemas) and the tables, views and
+        // columns of the session's own database (the schema searched first).
+        "CREATE OR REPLACE VIEW public.sysdatabases AS SELECT upper(n.nspname)::citext AS name, "
+        "n.oid::bigint AS dbid FROM pg_namespace n WHERE n.nspname NOT LIKE 'pg\\_%' AND "
+        "n.nspname NOT IN ('information_schema', 'public')",
+        "CREATE OR REPLACE VIEW public.sysobjects AS SELECT c.oid::bigint AS id, "
+        "c.relname::citext AS name, CASE c.relkind WHEN 'v' THEN 'V' ELSE 'U' END AS xtype "
+        "FROM pg_class c WHERE c.relkind IN ('r', 'v', 'p') AND c.relnamespace = (SELECT oid "
+        "FROM pg_namespace WHERE nspname = current_schema())",
+        "CREATE OR REPLACE VIEW public.syscolumns AS SELECT a.attrelid::bigint AS id, "
+        "a.attname::citext AS name, a.attnum::integer AS colid FROM pg_attribute a JOIN "
+        "pg_class c ON c.oid = a.attrelid WHERE a.attnum > 0 AND NOT a.attisdropped AND "
+        "c.relkind IN ('r', 'v', 'p') AND c.relnamespace = (SELECT oid FROM pg_namespace "
+        "WHERE nspname = current_schema())",
     };
     return statements;
 }

@@ -342,11 +342,25 @@ ResultSet PgsqlSession::execute(const QString& statementName, const SqlText& sql
         q.setForwardOnly(true);
         return runQuery(statementName, q, false, a.text);
     }
-    QSqlQuery& q = prepared(statementName, a.text);
-    for (int i = 0; i < values.size(); ++i) {
-        q.bindValue(i, values[i]);
+    auto runPrepared = [&] {
+        QSqlQuery& q = prepared(statementName, a.text);
+        for (int i = 0; i < values.size(); ++i) {
+            q.bindValue(i, values[i]);
+        }
+        return runQuery(statementName, q, true, a.text);
+    };
+    try {
+        return runPrepared();
+    } catch (const DbError& e) {
+        // "cached plan must not change result type": a table's columns changed since the
+        // statement was prepared (an upgrade added one under a "select *"). Prepared anew,
+        // once, unless the failure has spoilt a transaction already.
+        if (e.sqlState() != QLatin1String("0A000") || inTransaction_) {
+            throw;
+        }
+        prepared_.erase(a.text);
+        return runPrepared();
     }
-    return runQuery(statementName, q, true, a.text);
 }
 
 void PgsqlSession::callProcedure(const QString& name, Params& params) {
