@@ -9,6 +9,7 @@
 #include "platform/db/PgsqlBackend.h"
 #include "platform/db/PgsqlSession.h"
 #include "platform/db/Query.h"
+#include "platform/db/Script.h"
 #include "support/TempPgServer.h"
 #include "support/TempServer.h"
 
@@ -444,6 +445,24 @@ TEST_P(DbContract, ClientSideIfRunsTheStatementOnlyWhenTheConditionHolds) {
     }
     EXPECT_EQ(stored("select Id, Caption from Menu order by Id"),
               (Rows{"1|set 1", "9|set 9 again"}));
+}
+
+TEST_P(DbContract, ScriptBindsParametersAcrossStatements) {
+    server_->exec("NVKDC", "create table Log(Id INTEGER PRIMARY KEY, Msg VARCHAR(20))");
+    db::Script script(QStringLiteral("main"),
+                      db::SqlSource("insert into Log(Id, Msg) values (:Id, :Msg)\n"
+                                    "  /  \n"
+                                    "update Log set Msg = Msg || :Suffix where Id = :ID\n"
+                                    "/\n"
+                                    "insert into Log(Id, Msg) values (:id * 10 / 2, 'x/y:z?')\n"));
+    EXPECT_EQ(script.params().size(), 3u);
+    script.paramByName(QStringLiteral("ID")).setValue(7);
+    script.paramByName(QStringLiteral("msg")).setValue(QStringLiteral("it's"));
+    script.paramByName(QStringLiteral("Suffix")).setValue(QStringLiteral("!"));
+    QList<qint64> affected;
+    ASSERT_NO_DB_ERROR(affected = script.execute());
+    EXPECT_EQ(affected, (QList<qint64>{1, 1, 1}));
+    EXPECT_EQ(stored("select Id, Msg from Log order by Id"), (Rows{"7|it's!", "35|x/y:z?"}));
 }
 
 TEST_P(DbContract, MaxQueryTimeStopsARunawayStatementAndTheConnectionStaysUsable) {
