@@ -1,6 +1,7 @@
 #include "platform/db/Backend.h"
 
 #include "platform/db/DbError.h"
+#include "platform/db/PgsqlBackend.h"
 #include "platform/db/SqliteBackend.h"
 
 namespace db {
@@ -11,6 +12,7 @@ std::vector<std::unique_ptr<Backend>>& backends() {
     static std::vector<std::unique_ptr<Backend>> list = [] {
         std::vector<std::unique_ptr<Backend>> l;
         l.push_back(std::make_unique<SqliteBackend>());
+        l.push_back(std::make_unique<PgsqlBackend>());
         return l;
     }();
     return list;

@@ -10,15 +10,20 @@ namespace db {
 class DbError : public std::runtime_error {
 public:
     DbError(const QString& message, const QString& statementName = {}, int nativeCode = 0);
+    // For servers whose error codes are five-character SQLSTATE texts rather than numbers.
+    DbError(const QString& message, const QString& statementName, const QString& sqlState);
 
     QString message() const { return message_; }
     QString statementName() const { return statementName_; }
     int nativeCode() const { return nativeCode_; }
+    // The SQLSTATE the server reported ("23505"); empty for servers without one.
+    QString sqlState() const { return sqlState_; }
 
 private:
     QString message_;
     QString statementName_;
     int nativeCode_;
+    QString sqlState_;
 };
 
 } // namespace db

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <utility>
 #include <vector>
 
 namespace db {
@@ -37,6 +38,20 @@ public:
         for (Segment& s : out.segments_) {
             if (s.kind == Segment::Code) {
                 s.text = rewrite(s.text);
+            }
+        }
+        return out;
+    }
+
+    // Applies a rewrite to every segment but the parameters: rewrite(segment) gives its new
+    // text. For dialects that must also change quoted names or drop comments.
+    template <typename F> SqlText mapSegments(F&& rewrite) const {
+        SqlText out;
+        out.original_ = original_;
+        out.segments_ = segments_;
+        for (Segment& s : out.segments_) {
+            if (s.kind != Segment::Parameter) {
+                s.text = rewrite(std::as_const(s));
             }
         }
         return out;

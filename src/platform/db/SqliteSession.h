@@ -56,8 +56,6 @@ private:
     sqlite3_stmt* prepare(const QString& statementName, const QString& text, const char** tail,
                           const QByteArray& utf8, int offset);
     [[noreturn]] void fail(const QString& statementName, int code = 0) const;
-    bool runIfExists(const QString& statementName, const SqlText& sql, const Params& params,
-                     ResultSet* out);
     void useWriteAheadLog(const QString& schema);
     void findLockTable();
     void attachNamed(const QString& statementName, const SqlText& sql);

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "platform/db/Backend.h"
+#include "platform/db/PgsqlBackend.h"
+
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <memory>
+#include <unordered_map>
+
+class QSqlError;
+
+namespace db {
+
+// A QSqlDatabase connection registered under a name of its own, closed and unregistered on
+// scope exit. Qt keeps connections in a global registry; the handle must go before removal.
+class QtSqlConnection {
+public:
+    QtSqlConnection(const QString& driver, const QString& connectionName);
+    ~QtSqlConnection();
+    QtSqlConnection(const QtSqlConnection&) = delete;
+    QtSqlConnection& operator=(const QtSqlConnection&) = delete;
+
+    QSqlDatabase database() const { return QSqlDatabase::database(name_, false); }
+    const QString& name() const { return name_; }
+
+private:
+    QString name_;
+};
+
+// One connection to a PostgreSQL server. The session's database of the system is the schema
+// searched first; three-part names "Nvk.dbo.Product" become "nvk.Product". Each distinct
+// statement is prepared once per connection and run again with new values.
+class PgsqlSession : public Session {
+public:
+    PgsqlSession(const PgsqlAddress& address, const ConnectionSettings& settings);
+    ~PgsqlSession() override;
+
+    QString kind() const override { return QStringLiteral("pgsql"); }
+    QString databaseName() const override { return databaseName_; }
+
+    ResultSet execute(const QString& statementName, const SqlText& sql,
+                      const Params& params) override;
+    void callProcedure(const QString& name, Params& params) override;
+
+    void begin() override;
+    void commit() override;
+    void rollback() override;
+    bool inTransaction() const override { return inTransaction_; }
+    void savepoint(const QString& name) override;
+    void releaseSavepoint(const QString& name) override;
+    void rollbackToSavepoint(const QString& name) override;
+
+    // Runs plain SQL without parameters and without preparing it (set-up, DDL).
+    void run(const QString& sql, const QString& statementName = {});
+
+    // The statement as PostgreSQL runs it: three-part names schema-qualified, bracketed and
+    // quoted names lower-cased as PostgreSQL folds unquoted ones, comments dropped.
+    static SqlText adapt(const SqlText& sql);
+
+private:
+    struct Adapted {
+        QString text;      // parameters as '?'
+        QStringList names; // the parameter of each position
+        bool preparable = true;
+    };
+    const Adapted& adapted(const SqlText& sql);
+    QSqlQuery& prepared(const QString& statementName, const QString& text);
+    ResultSet runQuery(const QString& statementName, QSqlQuery& q, bool prepared,
+                       const QString& text);
+    [[noreturn]] void fail(const QString& statementName, const QSqlError& error);
+    void checkIdentifier(const QString& name) const;
+    void setting(const QString& name, const QString& value);
+
+    QtSqlConnection connection_; // declared first: outlives the queries below
+    QString databaseName_;
+    QHash<QString, Adapted> adapted_; // by the statement's original text
+    std::unordered_map<QString, std::unique_ptr<QSqlQuery>> prepared_; // by the adapted text
+    bool inTransaction_ = false;
+    // PostgreSQL refuses every statement of a transaction after one failed, until it rolls
+    // back (or back to a savepoint), and turns a COMMIT of it into a silent ROLLBACK.
+    bool transactionFailed_ = false;
+};
+
+} // namespace db
