@@ -156,7 +156,7 @@ TEST_F(OrderWindows, SpecialOrder) {
     EXPECT_FALSE(form.AcSave->isEnabled());
     EXPECT_TRUE(form.AcPrint->isEnabled());
 
-    // Print is offered and does nothing.
+    // Print is offered; a new order has nothing stored to print.
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &form; }));
     QTest::keyClick(&form, Qt::Key_P, Qt::ControlModifier);

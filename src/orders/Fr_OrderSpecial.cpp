@@ -5,6 +5,7 @@
 #include "forms/F_SearchProductUnitsTivasMaster.h"
 #include "forms/Fr_SearchBranch.h"
 #include "forms/Fr_SearchOrderSpecialNo.h"
+#include "orders/PickListPrinter.h"
 #include "platform/sheet/Sheet.h"
 #include "platform/ui/DataLink.h"
 #include "platform/ui/DbGrid.h"
@@ -28,6 +29,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QScopeGuard>
 #include <QStatusBar>
 #include <QToolButton>
@@ -502,7 +505,13 @@ void TFrOrderSpecial::saveOrder() {
     switch (outcome.result) {
     case orders::SaveResult::Saved:
         putBack.dismiss();
-        AcPrintExecute();
+        {
+            printAfterSave_ = outcome.number;
+            auto forget = qScopeGuard([this] { printAfterSave_.clear(); });
+            // The order is stored whatever the printing does: a failure there is reported
+            // and the fresh document follows all the same.
+            ui::guard([this] { AcPrintExecute(); })();
+        }
         AcNewExecute();
         StatusPanels[0]->setText(QStringLiteral("บันทึกใบสั่งพิเศษเลขที่ ") + outcome.number +
                                  QStringLiteral(" เรียบร้อยแล้ว"));
@@ -528,8 +537,30 @@ void TFrOrderSpecial::saveOrder() {
     }
 }
 
-// The special order has no print layout: printing is offered but does nothing.
-void TFrOrderSpecial::AcPrintExecute() {}
+// The pick lists of the stored order on screen, or of the order just saved, in a preview
+// from which they are printed. A new order has nothing stored to print.
+void TFrOrderSpecial::AcPrintExecute() {
+    const QString number = !printAfterSave_.isEmpty() ? printAfterSave_
+                           : IsNewOrder               ? QString()
+                                                      : Order.orderNo();
+    if (number.trimmed().isEmpty()) {
+        return;
+    }
+    const orders::PickListSet lists = Picking.read(number);
+    if (lists.isEmpty()) {
+        message(QStringLiteral("ไม่พบรายการของใบสั่งพิเศษเลขที่ ") + number);
+        return;
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setDocName(QStringLiteral("PickList-") + lists.orderNo);
+    QPrintPreviewDialog preview(&printer, this);
+    preview.setObjectName(QStringLiteral("PickListPreview"));
+    preview.setWindowTitle(QStringLiteral("ใบจัดสินค้า ใบสั่งพิเศษเลขที่ ") + lists.orderNo);
+    connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
+            ui::guard([&lists](QPrinter* target) { PickListPrinter::print(lists, *target); }));
+    ui::execModal(preview);
+}
 
 void TFrOrderSpecial::BtImportExcelClick() {
     if (EdBranchCode->text().trimmed().isEmpty()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "forms/Fr_Form.h"
+#include "orders/PickLists.h"
 #include "orders/SpecialOrder.h"
 #include "orders/SpecialOrderImport.h"
 #include "orders/SpecialOrderSave.h"
@@ -34,6 +35,7 @@ public:
     orders::SpecialOrder Order;
     orders::SpecialOrderSave Saving{Order};
     orders::SpecialOrderImport Importing{Order};
+    orders::PickLists Picking;
 
     QString& DocCode = Order.DocCode; // document code for numbering
     bool& IsNewOrder = Order.IsNewOrder;
@@ -100,5 +102,8 @@ private:
     void showProgress(QLabel* label, const QString& text);
 
     bool saving_ = false;
+    // The number of the order just saved while its pick lists are printed; the document on
+    // screen is still the new one then.
+    QString printAfterSave_;
     QString branchText() const;
 };

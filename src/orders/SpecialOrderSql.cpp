@@ -218,4 +218,20 @@ db::SqlSource numberUsed() {
     return db::SqlSource("Select Count(Id) Used From TranBranch Where OrderNo = :OrderNo");
 }
 
+db::SqlSource pickLines() {
+    // Outer joins: a row whose product, unit or branch has gone still prints, without names.
+    return db::SqlSource(
+        "Select T.Id, T.OrderNo, T.OrderDate, T.BranchCode, Coalesce(B.BranchName, '') "
+        "BranchName,\n"
+        "       T.BarCode, Coalesce(P.ThaiName, '') ThaiName, Coalesce(U.UnitName, '') UnitName,\n"
+        "       T.OrderQnty, T.CloseOrder, Coalesce(T.ResponsProdGroup, '') ResponsProdGroup,\n"
+        "       Coalesce(T.ProductManageNo, '') ProductManageNo\n"
+        "From TranBranch T\n"
+        "Left Join Nvk.dbo.Product P On (P.Code = T.ProdCode)\n"
+        "Left Join Nvk.dbo.ProductUnits U On (U.BarCode = T.BarCode)\n"
+        "Left Join Qrv_Config_Nvk.dbo.Branch B On (B.BranchCode = T.BranchCode)\n"
+        "Where (T.OrderType = 'L') And (T.OrderNo = :DocNo)\n"
+        "Order By T.Id");
+}
+
 } // namespace special_sql

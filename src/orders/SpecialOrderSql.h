@@ -22,4 +22,7 @@ pickUpdate(); // SQLUpdateTranBranch: PickNo, UserPick, ResponsProdGroup, Produc
 db::SqlSource pickClose();  // SQLCloseTranBranch: PickNo, UserPick, ResponsProdGroup, Status, Id
 db::SqlSource numberUsed(); // parameter OrderNo: rows stored under a number typed by hand
 
+// Printing: the stored rows of an order with product, unit and branch names, parameter DocNo.
+db::SqlSource pickLines();
+
 } // namespace special_sql
