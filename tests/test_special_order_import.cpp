@@ -1,6 +1,7 @@
 // Importing a special order's lines from a spreadsheet file, on the demo server, headless.
 #include "orders/Fr_OrderSpecial.h"
 #include "platform/db/DbError.h"
+#include "platform/sheet/Sheet.h"
 #include "platform/ui/Guard.h"
 #include "platform/ui/Modal.h"
 #include "support/DemoModules.h"
@@ -13,6 +14,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -130,6 +132,33 @@ TEST_F(SpecialImport, TheDemoWorkbook) {
     EXPECT_TRUE(lines.contains(QStringLiteral(" BarCode :8850000001703") + kStockLine));
     EXPECT_TRUE(lines.contains(QStringLiteral("ไม่พบ Barcode : 8850000099999")));
     EXPECT_TRUE(lines.contains(QStringLiteral("ไม่พบ Barcode : ") + kPack12)) << "the duplicate";
+
+    // The rows not taken, to fix and import again.
+    ASSERT_TRUE(form_->BtSaveRejected->isVisible());
+    ASSERT_TRUE(form_->BtSaveRejected->isEnabled());
+    const QString path = dir_.filePath(QStringLiteral("rejected.csv"));
+    prompts_.answerModal([path](QDialog& d) {
+        dynamic_cast<QFileDialog&>(d).selectFile(path);
+        return int(QDialog::Accepted);
+    });
+    form_->BtSaveRejected->click();
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF")) << "marked UTF-8 for office software";
+    const QStringList rows =
+        QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 4);
+    EXPECT_EQ(rows[0], QStringLiteral("BarCode,ThaiName,UOM,Order_Qty,Reason"));
+    EXPECT_TRUE(rows[1].startsWith(QStringLiteral("8850000001703,"))) << rows[1].toStdString();
+    EXPECT_TRUE(rows[1].endsWith(QStringLiteral(",12,มีสินค้าคงเหลือไม่พอจัดให้สาขา")));
+    EXPECT_TRUE(rows[2].endsWith(QStringLiteral(",3,ไม่พบ Barcode")));
+    EXPECT_TRUE(rows[3].startsWith(kPack12 + QLatin1Char(',')));
+    EXPECT_TRUE(rows[3].endsWith(QStringLiteral(",6,Barcode ซ้ำกับรายการก่อนหน้า")));
+    // The rows read back as a sheet, quoting and all.
+    const sheet::UsedRange again = sheet::readFirstSheet(path);
+    ASSERT_EQ(again.rowCount(), 4);
+    EXPECT_EQ(again.rows[2][0], QStringLiteral("8850000099999"));
 }
 
 TEST_F(SpecialImport, HeadersThatDoNotFitChangeNothing) {

@@ -25,12 +25,14 @@
 #include <QFileDialog>
 #include <QFrame>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QStatusBar>
 #include <QToolButton>
@@ -83,7 +85,15 @@ TFrOrderSpecial::TFrOrderSpecial(QWidget* parent) : TFrForm(parent) {
     MemoStatusImport->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     MemoStatusImport->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     MemoStatusImport->hide();
-    ClientLayout->addWidget(MemoStatusImport);
+    BtSaveRejected = new QPushButton(QStringLiteral("Save rejected rows"), Client);
+    BtSaveRejected->setObjectName(QStringLiteral("BtSaveRejected"));
+    BtSaveRejected->setToolTip(QStringLiteral("บันทึกแถวที่นำเข้าไม่ได้เป็นไฟล์ csv เพื่อแก้ไขแล้วนำเข้าใหม่"));
+    BtSaveRejected->hide();
+    ui::on(BtSaveRejected, &QPushButton::clicked, this, &TFrOrderSpecial::BtSaveRejectedClick);
+    auto* importRow = new QHBoxLayout;
+    importRow->addWidget(MemoStatusImport, 1);
+    importRow->addWidget(BtSaveRejected, 0, Qt::AlignTop);
+    ClientLayout->addLayout(importRow);
 }
 
 TFrOrderSpecial::~TFrOrderSpecial() = default;
@@ -258,7 +268,7 @@ void TFrOrderSpecial::FormShow() {
 void TFrOrderSpecial::AcNewExecute() {
     TFrForm::AcNewExecute();
     BtImportExcel->setEnabled(false);
-    MemoStatusImport->hide();
+    showImportStatus(false);
     MemoStatusImport->clear();
     LGroup->clear();
     LStatus->clear();
@@ -572,13 +582,37 @@ void TFrOrderSpecial::BtImportExcelClick() {
     if (path.isEmpty()) {
         return;
     }
-    MemoStatusImport->show();
+    showImportStatus(true);
     addStatus(QStringLiteral("กำลัง Load ไฟล์Excel"));
     try {
         ui::InputBlock block; // the list and grid repaint; no key or click reaches the form
         importFile(path);
     } catch (const sheet::SheetError& e) {
         // The file, or a cell of it, could not be read: the lines made so far stay.
+        message(e.message());
+    }
+    BtSaveRejected->setEnabled(!Importing.rejected().empty());
+}
+
+void TFrOrderSpecial::showImportStatus(bool shown) {
+    MemoStatusImport->setVisible(shown);
+    BtSaveRejected->setVisible(shown);
+}
+
+void TFrOrderSpecial::BtSaveRejectedClick() {
+    QFileDialog SaveDialog(this);
+    SaveDialog.setObjectName(QStringLiteral("SaveDialog"));
+    SaveDialog.setOption(QFileDialog::DontUseNativeDialog);
+    SaveDialog.setAcceptMode(QFileDialog::AcceptSave);
+    SaveDialog.setDefaultSuffix(QStringLiteral("csv"));
+    SaveDialog.setNameFilters({QStringLiteral("CSV (*.csv)"), QStringLiteral("All files (*)")});
+    SaveDialog.selectFile(QStringLiteral("rejected-rows.csv"));
+    if (ui::execModal(SaveDialog) != QDialog::Accepted || SaveDialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    try {
+        Importing.writeRejected(SaveDialog.selectedFiles().constFirst());
+    } catch (const sheet::SheetError& e) {
         message(e.message());
     }
 }
@@ -612,7 +646,7 @@ void TFrOrderSpecial::importFile(const QString& path) {
         message(QStringLiteral("Fomat Excel ไม่ถูกต้อง ") + QStringLiteral("\r\n") +
                 QStringLiteral("Column ใน Excel ต้องเป็น") + QStringLiteral("\r\n") +
                 QStringLiteral("BarCode,ThaiName,UOM,Order_Qty"));
-        MemoStatusImport->hide();
+        showImportStatus(false);
         MemoStatusImport->clear();
         return; // a wrong file changes nothing: the lines on screen stay
     }

@@ -15,6 +15,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QPushButton;
 class QToolButton;
 
 namespace ui {
@@ -53,6 +54,7 @@ public:
     ui::DbGrid* GridDt = nullptr;
     ui::GridEditors* GridEditors = nullptr;
     QPlainTextEdit* MemoStatusImport = nullptr;
+    QPushButton* BtSaveRejected = nullptr; // beside the status list after an import
     // The grid's cell editors while open.
     QPointer<QLineEdit> Barcode;
     QPointer<QLineEdit> EdOrderQnty;
@@ -85,6 +87,7 @@ public:
     void AcSaveExecute();
     void AcPrintExecute();
     void BtImportExcelClick();
+    void BtSaveRejectedClick();
 
     // The caption and application title while shown: the menu caption and the version.
     static QString captionText();
@@ -99,6 +102,7 @@ private:
     QString chooseSpreadsheet();
     void importFile(const QString& path);
     void addStatus(const QString& line);
+    void showImportStatus(bool shown);
     void showProgress(QLabel* label, const QString& text);
 
     bool saving_ = false;

@@ -5,6 +5,7 @@
 #include "util/Text.h"
 
 #include <QElapsedTimer>
+#include <QSaveFile>
 #include <QScopeGuard>
 #include <array>
 #include <cmath>
@@ -48,6 +49,7 @@ bool SpecialOrderImport::headerFits(const sheet::UsedRange& range) {
 }
 
 void SpecialOrderImport::stage(const sheet::UsedRange& range) {
+    rejected_.clear();
     QTempImport.close();
     QTempImport.open();
     QTempImport.disableControls();
@@ -121,28 +123,38 @@ void SpecialOrderImport::fillLines(const QString& branch, const ImportFeedback& 
             double quantity = 0;
             try {
                 quantity = quantityOf(QTempImport[QStringLiteral("Order_Qty")].asString());
-            } catch (...) {
+            } catch (const sheet::SheetError& e) {
                 lines.deleteRecord(); // the row that stops the import makes no line
+                reject(e.message());
                 throw;
             }
             lines.edit();
             lines[QStringLiteral("OrderQnty")].setValue(quantity);
             order_.roundQuantityUp();
+            const std::size_t rejectedBefore = rejected_.size();
             // Unlike typed entry, whatever the product's Negative flag says.
             if (lines[QStringLiteral("OnHand")].asInteger() <
                 lines[QStringLiteral("OrderQnty")].asInteger()) {
                 status(QStringLiteral(" BarCode :") + barcode +
                        QStringLiteral(" มีสินค้าคงเหลือไม่พอจัดให้สาขา "));
                 order_.clearQuantity();
+                reject(QStringLiteral("มีสินค้าคงเหลือไม่พอจัดให้สาขา"));
             }
             if (!order_.CheckOrderQnty(branch)) {
                 status(QStringLiteral(" BarCode :") + barcode +
                        QStringLiteral(" ไม่สามารถ สั่งสินค้าเกินจำนวน สั่งจัดได้ !!"));
                 order_.clearQuantity();
+                reject(QStringLiteral("ไม่สามารถ สั่งสินค้าเกินจำนวน สั่งจัดได้"));
+            }
+            if (rejected_.size() == rejectedBefore &&
+                lines[QStringLiteral("OrderQnty")].asFloat() == 0) {
+                reject(QStringLiteral("จำนวนเป็น 0")); // a line the save will drop
             }
             lines.post();
         } else {
             status(QStringLiteral("ไม่พบ Barcode : ") + barcode);
+            reject(entry == BarcodeEntry::OnOtherLine ? QStringLiteral("Barcode ซ้ำกับรายการก่อนหน้า")
+                                                      : QStringLiteral("ไม่พบ Barcode"));
             // The line appended for this row, wherever the cursor went.
             lines.gotoBookmark(appended);
             lines.deleteRecord();
@@ -153,6 +165,52 @@ void SpecialOrderImport::fillLines(const QString& branch, const ImportFeedback& 
             lines.disableControls();
             sinceRepaint.restart();
         }
+    }
+}
+
+void SpecialOrderImport::reject(const QString& reason) {
+    QStringList cells;
+    for (const QString& name : headerNames()) {
+        cells << QTempImport[name].asString();
+    }
+    rejected_.push_back({cells, reason});
+}
+
+namespace {
+
+QString csvField(const QString& text) {
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'))) {
+        return text;
+    }
+    return QLatin1Char('"') + QString(text).replace(QLatin1String("\""), QLatin1String("\"\"")) +
+           QLatin1Char('"');
+}
+
+} // namespace
+
+void SpecialOrderImport::writeRejected(const QString& path) const {
+    QStringList header;
+    for (const QString& name : headerNames()) {
+        header << name;
+    }
+    header << QStringLiteral("Reason");
+    QByteArray out = "\xEF\xBB\xBF";
+    auto line = [&out](const QStringList& fields) {
+        QStringList quoted;
+        for (const QString& f : fields) {
+            quoted << csvField(f);
+        }
+        out += quoted.join(QLatin1Char(',')).toUtf8() + "\r\n";
+    };
+    line(header);
+    for (const Rejected& r : rejected_) {
+        line(QStringList(r.cells) << r.reason);
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(out) != out.size() || !file.commit()) {
+        throw sheet::SheetError(
+            QStringLiteral("The file %1 cannot be written: %2").arg(path, file.errorString()));
     }
 }
 

@@ -3,7 +3,9 @@
 #include "platform/db/MemTable.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
+#include <vector>
 
 namespace sheet {
 struct UsedRange;
@@ -43,10 +45,24 @@ public:
     // sheet::SheetError naming the row's text; the lines made so far stay.
     void fillLines(const QString& branch, const ImportFeedback& feedback);
 
+    // The staged rows the last import did not take: no line, or a line of quantity 0, each
+    // with its four texts and why.
+    struct Rejected {
+        QStringList cells;
+        QString reason;
+    };
+    const std::vector<Rejected>& rejected() const { return rejected_; }
+    // Writes them as csv (UTF-8 with a byte-order mark, so office software reads the Thai
+    // right): the four columns and a Reason column. Throws sheet::SheetError when the file
+    // cannot be written.
+    void writeRejected(const QString& path) const;
+
 private:
+    void reject(const QString& reason);
     double quantityOf(const QString& text) const;
 
     SpecialOrder& order_;
+    std::vector<Rejected> rejected_;
 };
 
 } // namespace orders
