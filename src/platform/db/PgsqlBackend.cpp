@@ -10,7 +10,8 @@ namespace db {
 
 namespace {
 
-const QLatin1String kScheme("pgsql://");
+// Constant-initialised: a connection may be opened before dynamic initialisers have run.
+constexpr QLatin1String kScheme("pgsql://");
 
 QString percentDecoded(const QString& s) {
     return QUrl::fromPercentEncoding(s.toUtf8());

@@ -1,6 +1,7 @@
 #include "platform/db/PgsqlSession.h"
 
 #include "platform/db/ClientSideIf.h"
+#include "platform/db/Connection.h"
 #include "platform/db/DbError.h"
 
 #include <QAtomicInteger>
@@ -10,6 +11,7 @@
 #include <QSqlField>
 #include <QSqlRecord>
 #include <QTimeZone>
+#include <optional>
 
 namespace db {
 
@@ -364,8 +366,64 @@ ResultSet PgsqlSession::execute(const QString& statementName, const SqlText& sql
 }
 
 void PgsqlSession::callProcedure(const QString& name, Params& params) {
-    Q_UNUSED(params);
-    throw DbError(QStringLiteral("Could not find stored procedure '%1'.").arg(name), name);
+    // A procedure is a function of the public schema returning one row: its inputs by
+    // position in the order declared, a column for each output and for the result.
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]{0,62}$"));
+    const QString function = name.trimmed().toLower();
+    const auto notFound = [&name] {
+        return DbError(QStringLiteral("Could not find stored procedure '%1'.").arg(name), name);
+    };
+    if (!plain.match(function).hasMatch()) {
+        throw notFound();
+    }
+    QList<QVariant> inputs;
+    for (const Param& p : params.items()) {
+        if (p.direction == ParamDirection::Input || p.direction == ParamDirection::InputOutput) {
+            inputs << boundValue(p.value);
+        }
+    }
+    QStringList marks;
+    for (qsizetype i = 0; i < inputs.size(); ++i) {
+        marks << QStringLiteral("?");
+    }
+    const QString text = QStringLiteral("SELECT * FROM public.%1(%2)")
+                             .arg(function, marks.join(QStringLiteral(", ")));
+    // Inside the caller's transaction a failed call leaves the work before it standing.
+    std::optional<Unit> unit;
+    if (inTransaction_) {
+        unit.emplace(*this);
+    }
+    ResultSet result;
+    try {
+        QSqlQuery& q = prepared(name, text);
+        for (int i = 0; i < inputs.size(); ++i) {
+            q.bindValue(i, inputs[i]);
+        }
+        result = runQuery(name, q, true, text);
+    } catch (const DbError& e) {
+        if (e.sqlState() == QLatin1String("42883")) {
+            if (unit) {
+                unit->rollback();
+            }
+            // A prepared call of a function not there: forget it, it may be made later.
+            prepared_.erase(text);
+            throw notFound();
+        }
+        throw;
+    }
+    if (unit) {
+        unit->commit();
+    }
+    if (result.rows.empty()) {
+        return;
+    }
+    const std::vector<QVariant>& row = result.rows.front();
+    for (size_t c = 0; c < result.columns.size(); ++c) {
+        Param* p = params.find(result.columns[c].name);
+        if (p && p->direction != ParamDirection::Input) {
+            p->value = row[c];
+        }
+    }
 }
 
 void PgsqlSession::run(const QString& sql, const QString& statementName) {
