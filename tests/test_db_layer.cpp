@@ -916,6 +916,11 @@ TEST(ServerOpening, DamagedFilesReadAsDamageNotAsANetworkFault) {
         EXPECT_TRUE(error.startsWith(QStringLiteral("The database file is damaged"))) << str(error);
         EXPECT_TRUE(error.contains(QLatin1String(c.native))) << str(error);
         EXPECT_FALSE(error.contains(QStringLiteral("network"))) << str(error);
+        try {
+            c.use();
+        } catch (const db::DbError& e) {
+            EXPECT_EQ(e.kind(), db::DbErrorKind::Damaged) << str(e.message());
+        }
     }
 }
 

@@ -355,15 +355,20 @@ TEST_P(DbContract, ConstraintErrorsAreWordedForTheErrorDialogAndKeepTheNativeTex
         const char* worded;
         const char* native;
         const char* sqlState;
+        db::DbErrorKind kind;
     } cases[] = {
         {"insert into Priced values ('A', 2)", "Cannot insert duplicate",
          pg ? "duplicate key value violates unique constraint" : "UNIQUE constraint failed",
-         "23505"},
+         "23505", db::DbErrorKind::DuplicateKey},
         {"insert into Priced values ('B', NULL)",
          "Cannot insert the value NULL into column 'Price'",
-         pg ? "violates not-null constraint" : "NOT NULL constraint failed", "23502"},
+         pg ? "violates not-null constraint" : "NOT NULL constraint failed", "23502",
+         db::DbErrorKind::NullNotAllowed},
         {"update Priced set Price = NULL", "Cannot insert the value NULL into column 'Price'",
-         pg ? "violates not-null constraint" : "NOT NULL constraint failed", "23502"},
+         pg ? "violates not-null constraint" : "NOT NULL constraint failed", "23502",
+         db::DbErrorKind::NullNotAllowed},
+        {"insert into NoSuchTable values (1)", "NoSuchTable",
+         pg ? "does not exist" : "no such table", "42P01", db::DbErrorKind::Other},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sql);
@@ -375,6 +380,7 @@ TEST_P(DbContract, ConstraintErrorsAreWordedForTheErrorDialogAndKeepTheNativeTex
             << str(e->message());
         EXPECT_TRUE(e->message().contains(QString::fromUtf8(c.native))) << str(e->message());
         EXPECT_EQ(e->statementName(), QStringLiteral("qrySave"));
+        EXPECT_EQ(e->kind(), c.kind);
         if (pg) {
             EXPECT_EQ(e->sqlState(), QString::fromUtf8(c.sqlState));
         } else {

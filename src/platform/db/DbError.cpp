@@ -2,12 +2,14 @@
 
 namespace db {
 
-DbError::DbError(const QString& message, const QString& statementName, int nativeCode)
+DbError::DbError(const QString& message, const QString& statementName, int nativeCode,
+                 DbErrorKind kind)
     : std::runtime_error(message.toStdString()), message_(message), statementName_(statementName),
-      nativeCode_(nativeCode) {}
+      nativeCode_(nativeCode), kind_(kind) {}
 
-DbError::DbError(const QString& message, const QString& statementName, const QString& sqlState)
+DbError::DbError(const QString& message, const QString& statementName, const QString& sqlState,
+                 DbErrorKind kind)
     : std::runtime_error(message.toStdString()), message_(message), statementName_(statementName),
-      nativeCode_(0), sqlState_(sqlState) {}
+      nativeCode_(0), sqlState_(sqlState), kind_(kind) {}
 
 } // namespace db

@@ -109,6 +109,29 @@ std::unique_ptr<Session> PgsqlBackend::open(const ConnectionSettings& settings) 
     return std::make_unique<PgsqlSession>(*address, settings);
 }
 
+DbErrorKind pgsqlErrorKind(const QString& sqlState) {
+    if (sqlState == QLatin1String("23505")) {
+        return DbErrorKind::DuplicateKey;
+    }
+    if (sqlState == QLatin1String("23502")) {
+        return DbErrorKind::NullNotAllowed;
+    }
+    if (sqlState == QLatin1String("23503")) {
+        return DbErrorKind::ReferenceConflict;
+    }
+    if (sqlState == QLatin1String("55P03") || sqlState == QLatin1String("40P01")) {
+        return DbErrorKind::LockTimeout;
+    }
+    if (sqlState == QLatin1String("XX001") || sqlState == QLatin1String("XX002")) {
+        return DbErrorKind::Damaged; // data or index corrupted
+    }
+    if (sqlState.isEmpty() || sqlState.startsWith(QLatin1String("08")) ||
+        sqlState.startsWith(QLatin1String("57P"))) {
+        return DbErrorKind::Connection;
+    }
+    return DbErrorKind::Other;
+}
+
 QString wordPgsqlError(const QString& sqlState, const QString& msg) {
     if (sqlState == QLatin1String("23505")) {
         return QStringLiteral("Cannot insert duplicate key row. (%1)").arg(msg);

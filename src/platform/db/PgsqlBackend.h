@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/db/DbError.h"
+
 #include "platform/db/Backend.h"
 
 #include <optional>
@@ -34,5 +36,6 @@ public:
 // Wording of a PostgreSQL failure in the terms the error dialog recognises, native text kept.
 // sqlState is empty when the server gave none (the connection failed or was lost).
 QString wordPgsqlError(const QString& sqlState, const QString& nativeMessage);
+DbErrorKind pgsqlErrorKind(const QString& sqlState);
 
 } // namespace db

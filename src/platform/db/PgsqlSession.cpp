@@ -116,7 +116,8 @@ PgsqlSession::PgsqlSession(const PgsqlAddress& address, const ConnectionSettings
     QSqlDatabase db = connection_.database();
     if (!db.isValid()) {
         throw DbError(QStringLiteral("Possible network error. (the PostgreSQL driver of Qt is "
-                                     "not installed)"));
+                                     "not installed)"),
+                      QString(), 0, DbErrorKind::Connection);
     }
     db.setHostName(address.host);
     db.setPort(address.port);
@@ -136,8 +137,9 @@ PgsqlSession::PgsqlSession(const PgsqlAddress& address, const ConnectionSettings
             throw DbError(
                 QStringLiteral("Login failed for user '%1'. (%2)").arg(address.user, native));
         }
-        throw DbError(wordPgsqlError(db.lastError().nativeErrorCode(), native),
-                      settings.databaseName, db.lastError().nativeErrorCode());
+        const QString state = db.lastError().nativeErrorCode();
+        throw DbError(wordPgsqlError(state, native), settings.databaseName, state,
+                      pgsqlErrorKind(state));
     }
     const QString schema = PgsqlBackend::schemaOf(databaseName_);
     bool exists = false;
@@ -186,7 +188,8 @@ void PgsqlSession::fail(const QString& statementName, const QSqlError& error) {
         transactionFailed_ = true;
     }
     const QString state = error.nativeErrorCode();
-    throw DbError(wordPgsqlError(state, nativeText(error)), statementName, state);
+    throw DbError(wordPgsqlError(state, nativeText(error)), statementName, state,
+                  pgsqlErrorKind(state));
 }
 
 void PgsqlSession::setting(const QString& name, const QString& value) {

@@ -94,6 +94,33 @@ QString wordSqliteError(int code, const QString& msg) {
     }
 }
 
+DbErrorKind sqliteErrorKind(int code) {
+    switch (code) {
+    case SQLITE_CONSTRAINT_UNIQUE:
+    case SQLITE_CONSTRAINT_PRIMARYKEY:
+        return DbErrorKind::DuplicateKey;
+    case SQLITE_CONSTRAINT_NOTNULL:
+        return DbErrorKind::NullNotAllowed;
+    case SQLITE_CONSTRAINT_FOREIGNKEY:
+        return DbErrorKind::ReferenceConflict;
+    default:
+        break;
+    }
+    switch (code & 0xff) {
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+        return DbErrorKind::Damaged;
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+        return DbErrorKind::Connection;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return DbErrorKind::LockTimeout;
+    default:
+        return DbErrorKind::Other;
+    }
+}
+
 // ---- SQL functions -------------------------------------------------------------------
 
 namespace {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/db/DbError.h"
+
 #include "platform/db/Backend.h"
 
 struct sqlite3;
@@ -26,5 +28,6 @@ public:
 
 // Wording of an SQLite failure in the terms the error dialog recognises, native text kept.
 QString wordSqliteError(int extendedCode, const QString& nativeMessage);
+DbErrorKind sqliteErrorKind(int extendedCode);
 
 } // namespace db

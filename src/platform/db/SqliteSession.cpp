@@ -193,7 +193,7 @@ SqliteSession::SqliteSession(const QString& folder, const QString& databaseName,
         const QString msg = db_ ? nativeMessage(db_) : QStringLiteral("out of memory");
         sqlite3_close_v2(db_);
         db_ = nullptr;
-        throw DbError(wordSqliteError(rc, msg), databaseName);
+        throw DbError(wordSqliteError(rc, msg), databaseName, rc, sqliteErrorKind(rc));
     }
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_handler(db_, sqliteBusy, this);
@@ -386,7 +386,7 @@ bool SqliteSession::hasTable(const QString& table) const {
 
 void SqliteSession::fail(const QString& statementName, int code) const {
     const int rc = code ? code : sqlite3_extended_errcode(db_);
-    throw DbError(wordSqliteError(rc, nativeMessage(db_)), statementName, rc);
+    throw DbError(wordSqliteError(rc, nativeMessage(db_)), statementName, rc, sqliteErrorKind(rc));
 }
 
 SqlText SqliteSession::adapt(const SqlText& sql) const {
