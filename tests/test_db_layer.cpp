@@ -1425,3 +1425,16 @@ TEST(MemTableIndex, FollowsEditsDeletesInsertsSortsAndReopening) {
     add(QStringLiteral("C"), 7);
     EXPECT_EQ(found(QStringLiteral("C")), 7);
 }
+
+// A statement chooses its text by the backend's kind; one that no text of runs on a backend
+// fails there before anything reaches the server.
+TEST(SqlSourceVariants, TextForEachBackendOrALoudFailure) {
+    db::SqlSource s("select a + b");
+    s.variant(db::BackendKind::Sqlite, QStringLiteral("select a || b"))
+        .notOn(db::BackendKind::Mssql);
+    EXPECT_EQ(s.textFor(db::BackendKind::Sqlite), QStringLiteral("select a || b"));
+    EXPECT_EQ(s.textFor(db::BackendKind::Pgsql), QStringLiteral("select a + b"));
+    EXPECT_THROW(s.textFor(db::BackendKind::Mssql), db::DbError);
+    s.variant(db::BackendKind::Mssql, QStringLiteral("select concat(a, b)"));
+    EXPECT_EQ(s.textFor(db::BackendKind::Mssql), QStringLiteral("select concat(a, b)"));
+}

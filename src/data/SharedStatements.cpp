@@ -11,7 +11,7 @@ db::SqlSource roundupStatement() {
                        "select (CEILING(@Qty / @UnitPicking) * @UnitPicking) RoundupQty"));
     // No variables on the embedded server: the conversions to Int and Decimal(20,2) and the
     // decimal division and product are spelt out as its functions.
-    s.variant(QStringLiteral("sqlite"),
+    s.variant(db::BackendKind::Sqlite,
               QStringLiteral("select DecMul(CEILING(DecDiv(Cast(:Qty As Integer), "
                              "DecRound(:UnitPicking, 2))), DecRound(:UnitPicking, 2)) RoundupQty"));
     return s;

@@ -207,7 +207,7 @@ db::SqlSource approvalScript() {
     const QString passedOn = QString::fromUtf8(kPassedOn);
     db::SqlSource s(approve + "/\n" + head + "(" + select + ")\n/\n" + passedOn);
     // The embedded server takes the select of an insert without parentheses.
-    s.variant(QStringLiteral("sqlite"), approve + "/\n" + head + select + "/\n" + passedOn);
+    s.variant(db::BackendKind::Sqlite, approve + "/\n" + head + select + "/\n" + passedOn);
     return s;
 }
 

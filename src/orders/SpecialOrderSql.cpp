@@ -168,7 +168,7 @@ QString replaced(QString text, const std::vector<std::pair<const char*, const ch
 db::SqlSource pickRows() {
     db::SqlSource s(kPickRows);
     // The embedded server joins texts with ||; + adds numbers there.
-    s.variant(QStringLiteral("sqlite"),
+    s.variant(db::BackendKind::Sqlite,
               replaced(QString::fromUtf8(kPickRows),
                        {{"'D_'+ LTrim", "'D_' || LTrim"},
                         {"'D_'+LTrim", "'D_' || LTrim"},
@@ -206,11 +206,13 @@ db::SqlSource pickClose() {
                                "    Locations = ''\n"
                                "Where Id = :Id\n";
     // As written, its own transaction nests in the save's on a server that counts nested
-    // transactions. The embedded server cannot begin one inside another: there the save's
+    // transactions. The embedded server and PostgreSQL cannot nest one: there the save's
     // unit of work is the only one.
     db::SqlSource s(QStringLiteral("Begin Transaction\n\n") + QString::fromUtf8(update) +
                     QStringLiteral(" Commit"));
-    s.variant(QStringLiteral("sqlite"), QString::fromUtf8(update));
+    s.variant(db::BackendKind::Sqlite, QString::fromUtf8(update));
+    // PostgreSQL's COMMIT would end the save's own transaction there.
+    s.variant(db::BackendKind::Pgsql, QString::fromUtf8(update));
     return s;
 }
 

@@ -39,29 +39,6 @@ struct ConnectionSettings {
     QString value(const QString& key) const; // empty when the key is absent
 };
 
-// A statement text and the variants kept for backends that cannot run it as written.
-// The backend's kind ("sqlite", later "pgsql", "mssql") selects the variant.
-class SqlSource {
-public:
-    SqlSource() = default;
-    SqlSource(QString text) : text_(std::move(text)) {}
-    SqlSource(const char* text) : text_(QString::fromUtf8(text)) {}
-    SqlSource& variant(const QString& backendKind, const QString& text) {
-        variants_.insert(backendKind, text);
-        return *this;
-    }
-    const QString& text() const { return text_; }
-    void setText(const QString& text) { text_ = text; }
-    QString textFor(const QString& backendKind) const {
-        return variants_.value(backendKind, text_);
-    }
-    bool hasVariant(const QString& backendKind) const { return variants_.contains(backendKind); }
-
-private:
-    QString text_;
-    QHash<QString, QString> variants_;
-};
-
 // One open session on one database of one server. Every dialect difference of a
 // backend lives behind this interface: how a statement text is adapted, how procedures
 // are called, how sibling databases are reached and how errors are worded.
@@ -69,7 +46,7 @@ class Session {
 public:
     virtual ~Session() = default;
 
-    virtual QString kind() const = 0;
+    virtual BackendKind kind() const = 0;
     virtual QString databaseName() const = 0;
 
     // Runs one statement; binds every parameter occurrence by name from params.
@@ -100,7 +77,7 @@ public:
 class Backend {
 public:
     virtual ~Backend() = default;
-    virtual QString kind() const = 0;
+    virtual BackendKind kind() const = 0;
     virtual bool handles(const QString& serverName) const = 0;
     virtual std::unique_ptr<Session> open(const ConnectionSettings& settings) = 0;
 

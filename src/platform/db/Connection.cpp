@@ -95,7 +95,7 @@ Session& Connection::session() {
     return *session_;
 }
 
-QString Connection::backendKind() {
+BackendKind Connection::backendKind() {
     return session().kind();
 }
 

@@ -40,7 +40,7 @@ public:
     bool connected() const { return session_ != nullptr; }
     // The open session, connecting first when needed.
     Session& session();
-    QString backendKind();
+    BackendKind backendKind();
 
     // Units of work nest: the outermost is a transaction, an inner one a savepoint in it.
     void begin();

@@ -25,7 +25,7 @@ struct PgsqlAddress {
 // system (configuration, company, NVK, ...) is a schema of it, named in lower case.
 class PgsqlBackend : public Backend {
 public:
-    QString kind() const override { return QStringLiteral("pgsql"); }
+    BackendKind kind() const override { return BackendKind::Pgsql; }
     bool handles(const QString& serverName) const override;
     std::unique_ptr<Session> open(const ConnectionSettings& settings) override;
 

@@ -37,7 +37,7 @@ public:
     PgsqlSession(const PgsqlAddress& address, const ConnectionSettings& settings);
     ~PgsqlSession() override;
 
-    QString kind() const override { return QStringLiteral("pgsql"); }
+    BackendKind kind() const override { return BackendKind::Pgsql; }
     QString databaseName() const override { return databaseName_; }
 
     ResultSet execute(const QString& statementName, const SqlText& sql,

@@ -1,5 +1,7 @@
 #include "platform/db/SqlText.h"
 
+#include "platform/db/DbError.h"
+
 #include <QRegularExpression>
 
 namespace db {
@@ -123,6 +125,30 @@ QStringList splitScript(const QString& script) {
     }
     flush();
     return statements;
+}
+
+QString backendName(BackendKind kind) {
+    switch (kind) {
+    case BackendKind::Sqlite:
+        return QStringLiteral("sqlite");
+    case BackendKind::Pgsql:
+        return QStringLiteral("pgsql");
+    case BackendKind::Mssql:
+        return QStringLiteral("mssql");
+    }
+    return QString();
+}
+
+QString SqlSource::textFor(BackendKind kind) const {
+    const auto it = variants_.constFind(int(kind));
+    if (it != variants_.constEnd()) {
+        return it.value();
+    }
+    if (notOn_.contains(int(kind))) {
+        throw DbError(QStringLiteral("The statement has no text the %1 server can run: %2")
+                          .arg(backendName(kind), text_.left(60).simplified()));
+    }
+    return text_;
 }
 
 } // namespace db

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <utility>
@@ -60,6 +61,39 @@ public:
 private:
     QString original_;
     std::vector<Segment> segments_;
+};
+
+// The families of database servers the program runs on.
+enum class BackendKind { Sqlite, Pgsql, Mssql };
+QString backendName(BackendKind kind); // "sqlite", "pgsql", "mssql"
+
+// A statement text and the variants kept for backends that cannot run it as written. A
+// text written for other servers only is marked as such for a backend: asking for that
+// backend's text without a variant fails loudly instead of running something else.
+class SqlSource {
+public:
+    SqlSource() = default;
+    SqlSource(QString text) : text_(std::move(text)) {}
+    SqlSource(const char* text) : text_(QString::fromUtf8(text)) {}
+    SqlSource& variant(BackendKind kind, const QString& text) {
+        variants_.insert(int(kind), text);
+        return *this;
+    }
+    // The text as written does not run on that backend.
+    SqlSource& notOn(BackendKind kind) {
+        notOn_.insert(int(kind), true);
+        return *this;
+    }
+    const QString& text() const { return text_; }
+    void setText(const QString& text) { text_ = text; }
+    // Throws DbError when the backend has neither a variant nor can run the text as written.
+    QString textFor(BackendKind kind) const;
+    bool hasVariant(BackendKind kind) const { return variants_.contains(int(kind)); }
+
+private:
+    QString text_;
+    QHash<int, QString> variants_;
+    QHash<int, bool> notOn_;
 };
 
 // Splits a script into statements at lines holding only "/" (blanks around it allowed).

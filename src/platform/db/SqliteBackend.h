@@ -12,7 +12,7 @@ namespace db {
 // Server names read "sqlite:<folder>", the folder relative to the working directory.
 class SqliteBackend : public Backend {
 public:
-    QString kind() const override { return QStringLiteral("sqlite"); }
+    BackendKind kind() const override { return BackendKind::Sqlite; }
     bool handles(const QString& serverName) const override;
     std::unique_ptr<Session> open(const ConnectionSettings& settings) override;
 

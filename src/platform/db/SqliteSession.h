@@ -18,7 +18,7 @@ public:
                   const ConnectionSettings& settings);
     ~SqliteSession() override;
 
-    QString kind() const override { return QStringLiteral("sqlite"); }
+    BackendKind kind() const override { return BackendKind::Sqlite; }
     QString databaseName() const override { return databaseName_; }
 
     ResultSet execute(const QString& statementName, const SqlText& sql,
