@@ -166,6 +166,7 @@ TEST(OrderToolDbCommandLine, RejectsBadUsageWithExitCode1) {
         {initArgs(folder, {}), "--demo"},
         {initArgs(folder, {"--demo", "--scale"}), "exactly one"},
         {{"init", "--server", "postgres:host", "--demo"}, "not supported"},
+        {{"init", "--server", "pgsql://host-without-database", "--demo"}, "pgsql://"},
         {{"init", "--server", "sqlite:", "--demo"}, "folder"},
         {initArgs(folder, {"--demo", "--branches", "10"}), "--scale"},
         {initArgs(folder, {"--scale", "--units", "12x"}), "whole number"},

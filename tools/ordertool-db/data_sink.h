@@ -58,4 +58,11 @@ public:
                              std::initializer_list<std::string_view> columns) = 0;
 };
 
+// Rows a writer has taken for one table.
+struct TableCount {
+    std::string database;
+    std::string table;
+    std::int64_t rows;
+};
+
 } // namespace dbtool

@@ -2,12 +2,18 @@
 //
 //   ordertool-db init --server sqlite:<folder> --demo
 //   ordertool-db init --server sqlite:<folder> --scale [--branches N] [--units N] [--tranbranch N]
+//   ordertool-db init --server pgsql://[user[:password]@]host[:port]/database --demo
 //
-// An embedded server is a folder holding one SQLite file per database.
+// An embedded server is a folder holding one SQLite file per database; a PostgreSQL server is
+// one database holding a schema per database.
 
+#include "pgsql_writer.h"
+#include "platform/db/PgsqlBackend.h"
 #include "server_data.h"
 #include "server_schema.h"
 #include "sqlite_writer.h"
+
+#include <QCoreApplication>
 
 #include <charconv>
 #include <chrono>
@@ -31,7 +37,8 @@ struct UsageError : std::runtime_error {
 };
 
 struct Options {
-    fs::path folder;
+    fs::path folder;   // of an embedded server
+    std::string pgsql; // or the name of a PostgreSQL server
     bool demo = false;
     bool scale = false;
     bool force = false;
@@ -61,6 +68,8 @@ std::string helpText() {
            "  ordertool-db init --server sqlite:<folder> --demo [--force]\n"
            "  ordertool-db init --server sqlite:<folder> --scale [--branches N] [--units N]\n"
            "                    [--tranbranch N] [--force]\n"
+           "  ordertool-db init --server pgsql://[user[:password]@]host[:port]/database\n"
+           "                    --demo|--scale ... [--force]\n"
            "  ordertool-db --help\n"
            "\n"
            "Creates a database server: on sqlite:<folder> one file <folder>/<NAME>.sqlite per\n"
@@ -68,6 +77,8 @@ std::string helpText() {
         << kConfigDb << ", " << kCompanyDb << ", " << kProductDb << ", " << kTransferDb << ", "
         << kBranchStockDb << ", " << kMasterDb
         << ").\n"
+           "On pgsql://... one schema per database, named in lower case, in that PostgreSQL\n"
+           "database, with the functions the program needs in its public schema.\n"
            "The company database "
         << kCompanyDb
         << " is registered in the configuration database.\n"
@@ -77,7 +88,7 @@ std::string helpText() {
            "  --branches N    branches of --scale (default 2000, at least 5)\n"
            "  --units N       product units of --scale, about 3 per product (default 200000)\n"
            "  --tranbranch N  transfer order rows of --scale (default 1000000)\n"
-           "  --force         replace the databases of an existing server\n"
+           "  --force         replace the databases (files or schemas) of an existing server\n"
            "\n"
            "Demo barcodes (smallest units unless noted):\n"
            "  "
@@ -173,19 +184,27 @@ Options parseArguments(const std::vector<std::string>& args) {
         }
     }
     if (!server) {
-        throw UsageError("--server sqlite:<folder> is required");
+        throw UsageError("--server sqlite:<folder> or --server pgsql://... is required");
     }
     const std::string scheme = "sqlite:";
-    if (server->rfind(scheme, 0) != 0) {
+    if (server->rfind("pgsql:", 0) == 0) {
+        if (!db::PgsqlAddress::parse(QString::fromStdString(*server))) {
+            throw UsageError("--server must be pgsql://[user[:password]@]host[:port]/database, "
+                             "not '" +
+                             *server + "'");
+        }
+        options.pgsql = *server;
+    } else if (server->rfind(scheme, 0) != 0) {
         const auto colon = server->find(':');
         throw UsageError(colon == std::string::npos
                              ? "--server must be sqlite:<folder>, not '" + *server + "'"
                              : "server kind '" + server->substr(0, colon) +
-                                   "' is not supported; use sqlite:<folder>");
-    }
-    options.folder = server->substr(scheme.size());
-    if (options.folder.empty()) {
-        throw UsageError("--server sqlite: needs a folder");
+                                   "' is not supported; use sqlite:<folder> or pgsql://...");
+    } else {
+        options.folder = server->substr(scheme.size());
+        if (options.folder.empty()) {
+            throw UsageError("--server sqlite: needs a folder");
+        }
     }
     if (options.demo == options.scale) {
         throw UsageError("give exactly one of --demo and --scale");
@@ -248,25 +267,67 @@ void removeDatabases(const fs::path& folder) {
     }
 }
 
-void printCounts(const std::vector<SqliteServerWriter::TableCount>& counts) {
+void printCounts(const std::vector<TableCount>& counts) {
     for (const auto& c : counts) {
         std::printf("  %-16s %-24s %10lld\n", c.database.c_str(), c.table.c_str(),
                     static_cast<long long>(c.rows));
     }
 }
 
+void fill(ServerSink& sink, const Options& options, Day today) {
+    if (options.demo) {
+        writeDemoData(sink, today);
+    } else {
+        writeScaleData(sink, today, options.sizes);
+    }
+}
+
+// The server name without its password, for messages.
+std::string shownServer(const std::string& serverName) {
+    const auto address = db::PgsqlAddress::parse(QString::fromStdString(serverName));
+    if (!address || address->password.isEmpty()) {
+        return serverName;
+    }
+    return QStringLiteral("pgsql://%1@%2:%3/%4")
+        .arg(address->user, address->host)
+        .arg(address->port)
+        .arg(address->database)
+        .toStdString();
+}
+
+int runPgsql(const Options& options) {
+    const auto started = std::chrono::steady_clock::now();
+    PgsqlServerWriter writer(QString::fromStdString(options.pgsql), pgsqlSchema());
+    const auto existing = writer.existingDatabases();
+    if (!existing.empty() && !options.force) {
+        throw UsageError(shownServer(options.pgsql) + " already holds a server (" +
+                         existing.front() + (existing.size() > 1 ? " and others" : "") +
+                         "); use --force to replace it");
+    }
+    // One transaction: a failed load leaves the server as it was.
+    writer.create();
+    fill(writer, options, localToday());
+    writer.finish();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::printf("Created %s server %s with %zu databases in %.1f s\n",
+                options.demo ? "demo" : "scale", shownServer(options.pgsql).c_str(),
+                pgsqlSchema().size(), seconds);
+    printCounts(writer.counts());
+    return 0;
+}
+
 int run(const Options& options) {
+    if (!options.pgsql.empty()) {
+        return runPgsql(options);
+    }
     prepareFolder(options);
     const Day today = localToday();
     const auto started = std::chrono::steady_clock::now();
-    std::vector<SqliteServerWriter::TableCount> counts;
+    std::vector<TableCount> counts;
     try {
         SqliteServerWriter writer(options.folder, sqliteSchema());
-        if (options.demo) {
-            writeDemoData(writer, today);
-        } else {
-            writeScaleData(writer, today, options.sizes);
-        }
+        fill(writer, options, today);
         writer.finish();
         counts = writer.counts();
     } catch (...) {
@@ -287,6 +348,8 @@ int run(const Options& options) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    // Qt's SQL drivers are plugins, loaded through the application object.
+    QCoreApplication app(argc, argv);
     for (const std::string& arg : args) {
         if (arg == "--help" || arg == "-h") {
             std::fputs(helpText().c_str(), stdout);

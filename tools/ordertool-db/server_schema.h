@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 namespace dbtool {
@@ -22,5 +23,14 @@ struct DatabaseSchema {
 
 // Every database of an embedded (SQLite) server, in creation order.
 const std::vector<DatabaseSchema>& sqliteSchema();
+
+// The same databases on PostgreSQL, translated from the SQLite statements: text columns become
+// citext (compared without regard to case), dates timestamp(3), FLOAT double precision and
+// AUTOINCREMENT keys identity columns that also take the ids the generators give. Each
+// database is a schema; the statements are unqualified and run with it as the search path.
+const std::vector<DatabaseSchema>& pgsqlSchema();
+
+// SQLite DDL in PostgreSQL's terms; throws std::logic_error on a type it does not translate.
+std::string pgsqlStatement(const std::string& sqliteDdl);
 
 } // namespace dbtool

@@ -33,11 +33,7 @@ public:
 
     void finish();
 
-    struct TableCount {
-        std::string database;
-        std::string table;
-        std::int64_t rows;
-    };
+    using TableCount = dbtool::TableCount;
     // Rows written per table, in the order the tables were first asked for.
     std::vector<TableCount> counts() const;
 

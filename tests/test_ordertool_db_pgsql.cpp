@@ -1,0 +1,195 @@
+// ordertool-db on PostgreSQL: a demo server made on a throw-away PostgreSQL server (skipped,
+// saying why, when there is none) read through the program's database layer beside the same
+// demo made on the embedded engine.
+
+#include "platform/db/Connection.h"
+#include "platform/db/DbError.h"
+#include "platform/db/PgsqlBackend.h"
+#include "platform/db/Query.h"
+#include "platform/db/Script.h"
+#include "support/TempPgServer.h"
+
+#include <gtest/gtest.h>
+
+#include <QDate>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <memory>
+#include <string>
+
+namespace {
+
+using testing_support::TempPgServer;
+
+const QStringList kDatabases = {"QRV_CONFIG_NVK", "NVKDC",     "NVK",
+                                "NVKTRANSFER",    "NVKBRANCH", "MASTER"};
+
+struct ToolRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+ToolRun runTool(const QStringList& args) {
+    QProcess process;
+    process.start(QStringLiteral(ORDERTOOL_DB_TOOL), args);
+    ToolRun run;
+    if (!process.waitForFinished(300000)) {
+        process.kill();
+        run.err = "tool did not finish";
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+// The first column of the first row, read through the database layer.
+qint64 number(const QString& connection, const QString& sql) {
+    db::Query q(connection, db::SqlSource(sql));
+    q.open();
+    if (q.recordCount() == 0) {
+        throw std::runtime_error("no row: " + sql.toStdString());
+    }
+    return q.fields().at(0)->asInteger();
+}
+
+QString drawNumber(const QString& connection, const QString& code, int year) {
+    db::StoredProc proc(connection, QStringLiteral("NewDocumentNo"));
+    proc.addParam(QStringLiteral("Result"), db::FieldType::Integer, db::ParamDirection::Result);
+    proc.addParam(QStringLiteral("@DocCode"), db::FieldType::Text, db::ParamDirection::Input)
+        .setValue(code);
+    proc.addParam(QStringLiteral("@DocYear"), db::FieldType::Integer, db::ParamDirection::Input)
+        .setValue(year);
+    proc.addParam(QStringLiteral("@NewNo"), db::FieldType::Text, db::ParamDirection::Output);
+    proc.execute();
+    return proc.paramByName(QStringLiteral("NewNo")).asString();
+}
+
+// One demo server per engine, made once for the tests of this program: connections "Pg" and
+// "Embedded" on the company database of each.
+class PgsqlDemoServer : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (!TempPgServer::shared().available()) {
+            return;
+        }
+        for (const QString& name : kDatabases) {
+            TempPgServer::shared().exec(name, "DROP SCHEMA IF EXISTS " +
+                                                  db::PgsqlBackend::schemaOf(name) + " CASCADE");
+        }
+        pgRun_ = new ToolRun(
+            runTool({"init", "--server", TempPgServer::shared().serverName(), "--demo"}));
+        folder_ = new QTemporaryDir;
+        embeddedRun_ =
+            new ToolRun(runTool({"init", "--server", "sqlite:" + folder_->path(), "--demo"}));
+    }
+    static void TearDownTestSuite() {
+        delete pgRun_;
+        delete embeddedRun_;
+        delete folder_;
+        pgRun_ = embeddedRun_ = nullptr;
+        folder_ = nullptr;
+    }
+
+    void SetUp() override {
+        if (!TempPgServer::shared().available()) {
+            GTEST_SKIP() << "no PostgreSQL server: "
+                         << TempPgServer::shared().whyUnavailable().toStdString();
+        }
+        ASSERT_EQ(pgRun_->exitCode, 0) << pgRun_->err.toStdString();
+        ASSERT_EQ(embeddedRun_->exitCode, 0) << embeddedRun_->err.toStdString();
+        pg_ = connect("Pg", TempPgServer::shared().serverName());
+        embedded_ = connect("Embedded", "sqlite:" + folder_->path());
+    }
+
+    static std::unique_ptr<db::Connection> connect(const QString& name, const QString& server) {
+        auto c = std::make_unique<db::Connection>(name);
+        c->params() << "SERVER NAME=" + server << QStringLiteral("DATABASE NAME=NVKDC");
+        return c;
+    }
+
+    static ToolRun* pgRun_;
+    static ToolRun* embeddedRun_;
+    static QTemporaryDir* folder_;
+    std::unique_ptr<db::Connection> pg_;
+    std::unique_ptr<db::Connection> embedded_;
+};
+
+ToolRun* PgsqlDemoServer::pgRun_ = nullptr;
+ToolRun* PgsqlDemoServer::embeddedRun_ = nullptr;
+QTemporaryDir* PgsqlDemoServer::folder_ = nullptr;
+
+TEST_F(PgsqlDemoServer, HoldsTheRowsOfTheEmbeddedDemo) {
+    EXPECT_TRUE(pgRun_->out.contains("Created demo server pgsql://")) << pgRun_->out.toStdString();
+    const char* queries[] = {
+        "select count(*) from QRV_CONFIG_NVK.dbo.Branch",
+        "select count(*) from QRV_CONFIG_NVK.dbo.username",
+        "select count(*) from Nvk.dbo.Product",
+        "select count(*) from Nvk.dbo.productprice",
+        "select count(*) from Product",
+        "select count(*) from TranBranch",
+        "select count(distinct OrderNo) from TranBranch where OrderType = 'L'",
+        // Text compares without regard to case on both engines.
+        "select count(*) from TranBranch where OrderType = 'l'",
+        "select count(*) from QRV_CONFIG_NVK.dbo.Branch where BranchCode like 'dc%'",
+        "select count(*) from OrderShereHd h join OrderShereDt d on d.OrderShereHd = h.Id",
+        "select count(*) from NVKTRANSFER.dbo.TranAllBranchDt",
+        "select count(*) from NVKBRANCH.dbo.ProductOnhandAllBranch",
+        "select count(*) from DocumentNo",
+    };
+    for (const char* sql : queries) {
+        SCOPED_TRACE(sql);
+        try {
+            const qint64 expected = number("Embedded", sql);
+            EXPECT_GT(expected, 0);
+            EXPECT_EQ(number("Pg", sql), expected);
+        } catch (const db::DbError& e) {
+            ADD_FAILURE() << e.message().toStdString();
+        }
+    }
+}
+
+TEST_F(PgsqlDemoServer, NumbersAndIdsRunOnFromTheLoadedRows) {
+    const int year = QDate::currentDate().year();
+    for (const char* code : {"PICKSPECIA", "ORD-SHARE"}) {
+        SCOPED_TRACE(code);
+        const QString first = drawNumber("Embedded", code, year);
+        EXPECT_FALSE(first.isEmpty());
+        EXPECT_EQ(drawNumber("Pg", code, year), first);
+        EXPECT_NE(drawNumber("Pg", code, year), first);
+    }
+    // A row without an Id takes the one after the generated rows.
+    for (const char* connection : {"Embedded", "Pg"}) {
+        SCOPED_TRACE(connection);
+        const qint64 last = number(connection, "select max(Id) from TranBranch");
+        db::Query insert(connection,
+                         db::SqlSource("insert into TranBranch (OrderNo, OrderType, BranchCode) "
+                                       "values (:OrderNo, 'L', 'B001')"));
+        insert.paramByName("OrderNo").setValue(QStringLiteral("ID-CHECK"));
+        ASSERT_NO_THROW(insert.execSQL());
+        EXPECT_EQ(number(connection, "select Id from TranBranch where OrderNo = 'id-check'"),
+                  last + 1);
+    }
+}
+
+TEST_F(PgsqlDemoServer, IsReplacedOnlyWithForce) {
+    const QString server = TempPgServer::shared().serverName();
+    TempPgServer::shared().exec("MASTER", "insert into ServerInfo (Description) values ('marker')");
+    const QString markers = "select count(*) from MASTER.dbo.ServerInfo where Description = "
+                            "'marker'";
+
+    const ToolRun refused = runTool({"init", "--server", server, "--demo"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.contains("--force")) << refused.err.toStdString();
+    EXPECT_EQ(number("Pg", markers), 1);
+
+    const ToolRun forced = runTool({"init", "--server", server, "--demo", "--force"});
+    EXPECT_EQ(forced.exitCode, 0) << forced.err.toStdString();
+    EXPECT_EQ(number("Pg", markers), 0);
+    EXPECT_EQ(number("Pg", "select count(*) from Nvk.dbo.Product"),
+              number("Embedded", "select count(*) from Nvk.dbo.Product"));
+}
+
+} // namespace
