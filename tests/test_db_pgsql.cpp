@@ -3,6 +3,7 @@
 // (or the one ORDERTOOL_TEST_PGSQL names) and is skipped, saying why, when there is none.
 // Also PostgreSQL's own parts: server names, prepared statements and failed transactions.
 
+#include "data/SharedStatements.h"
 #include "ordertool-db/functions_pgsql.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DbError.h"
@@ -388,6 +389,24 @@ TEST_P(DbContract, ConstraintErrorsAreWordedForTheErrorDialogAndKeepTheNativeTex
         }
     }
     EXPECT_EQ(stored("select Code, Price from Priced"), (Rows{"A|1"}));
+}
+
+// The rounding both documents use, in the server's decimal arithmetic.
+TEST_P(DbContract, RoundingToPacksGivesTheSameResultsOnEveryEngine) {
+    const struct {
+        qint64 qty;
+        double pack;
+        double rounded;
+    } cases[] = {{13, 12, 24},   {7, 0.07, 7}, {6, 2.5, 7.5},
+                 {-13, 12, -12}, {-5, 12, 0},  {24, 12, 24}};
+    for (const auto& c : cases) {
+        db::Query q(QStringLiteral("Main"), contract::roundupStatement());
+        q.params().set(QStringLiteral("Qty"), c.qty);
+        q.params().set(QStringLiteral("UnitPicking"), c.pack);
+        q.open();
+        EXPECT_DOUBLE_EQ(q[QStringLiteral("RoundupQty")].asFloat(), c.rounded)
+            << c.qty << " in packs of " << c.pack;
+    }
 }
 
 TEST_P(DbContract, ThreePartNamesReachEveryDatabaseOfTheServer) {

@@ -14,6 +14,10 @@ db::SqlSource roundupStatement() {
     s.variant(db::BackendKind::Sqlite,
               QStringLiteral("select DecMul(CEILING(DecDiv(Cast(:Qty As Integer), "
                              "DecRound(:UnitPicking, 2))), DecRound(:UnitPicking, 2)) RoundupQty"));
+    // PostgreSQL has no batch variables either; its numeric is the decimal arithmetic.
+    s.variant(db::BackendKind::Pgsql,
+              QStringLiteral("select (Ceiling(Cast(:Qty As integer) / Cast(:UnitPicking As "
+                             "numeric(20,2))) * Cast(:UnitPicking As numeric(20,2))) RoundupQty"));
     return s;
 }
 
