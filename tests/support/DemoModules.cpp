@@ -8,12 +8,23 @@
 namespace testing_support {
 
 DemoModules::DemoModules(int userId, int menuId, const QString& folder)
-    : previousDir_(QDir::currentPath()), previousDm_(DM), previousConfig_(DmConfig) {
-    folder_ = folder.isEmpty() ? freshDemoServer() : folder;
+    : DemoModules(userId, menuId, folder, QString()) {}
+
+std::unique_ptr<DemoModules> DemoModules::onServer(const QString& serverName, int userId,
+                                                   int menuId) {
+    return std::unique_ptr<DemoModules>(new DemoModules(userId, menuId, QString(), serverName));
+}
+
+DemoModules::DemoModules(int userId, int menuId, const QString& folder, const QString& serverName)
+    : serverName_(serverName), previousDir_(QDir::currentPath()), previousDm_(DM),
+      previousConfig_(DmConfig) {
+    if (serverName_.isEmpty()) {
+        folder_ = folder.isEmpty() ? freshDemoServer() : folder;
+    }
     QDir::setCurrent(work_.path());
     QFile f(QStringLiteral("Server.Dat"));
     if (f.open(QIODevice::WriteOnly)) {
-        f.write(serverName().toUtf8() + "\r\n");
+        f.write(this->serverName().toUtf8() + "\r\n");
     }
     f.close();
     dm_ = std::make_unique<TDM>();
@@ -38,7 +49,7 @@ DemoModules::~DemoModules() {
 }
 
 QString DemoModules::serverName() const {
-    return testing_support::serverName(folder_);
+    return serverName_.isEmpty() ? testing_support::serverName(folder_) : serverName_;
 }
 
 } // namespace testing_support

@@ -17,6 +17,9 @@ class DemoModules {
 public:
     // On a fresh demo server, or on the server in folder (shared with other processes).
     explicit DemoModules(int userId = 1, int menuId = 101, const QString& folder = {});
+    // On a server named in full (say pgsql://...) that holds the demo company.
+    static std::unique_ptr<DemoModules> onServer(const QString& serverName, int userId = 1,
+                                                 int menuId = 101);
     ~DemoModules();
     DemoModules(const DemoModules&) = delete;
     DemoModules& operator=(const DemoModules&) = delete;
@@ -25,6 +28,9 @@ public:
     QString serverName() const;
 
 private:
+    DemoModules(int userId, int menuId, const QString& folder, const QString& serverName);
+
+    QString serverName_; // when the server is not a folder
     QTemporaryDir work_;
     QString previousDir_;
     QString folder_;
