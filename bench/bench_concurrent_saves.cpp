@@ -23,14 +23,7 @@
 
 namespace {
 
-double percentile(std::vector<double> v, double p) {
-    if (v.empty()) {
-        return 0;
-    }
-    std::sort(v.begin(), v.end());
-    const size_t i = std::min(v.size() - 1, size_t(p * double(v.size() - 1) + 0.5));
-    return v[i];
-}
+using bench::percentile;
 
 // One workstation: starts up, waits for the others, then saves orders one after another.
 int workstation(const QString& folder, const QString& barcode, int saves, const QString& go) {

@@ -21,18 +21,11 @@
 
 namespace {
 
+using bench::buildScaleServer;
+
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
-}
-
-QString buildScaleServer(const QString& folder) {
-    QProcess tool;
-    tool.start(QStringLiteral(ORDERTOOL_DB_TOOL),
-               {QStringLiteral("init"), QStringLiteral("--server"),
-                QStringLiteral("sqlite:") + folder, QStringLiteral("--scale")});
-    tool.waitForFinished(600000);
-    return folder;
 }
 
 } // namespace

@@ -27,14 +27,7 @@
 
 namespace {
 
-QString buildScaleServer(const QString& folder) {
-    QProcess tool;
-    tool.start(QStringLiteral(ORDERTOOL_DB_TOOL),
-               {QStringLiteral("init"), QStringLiteral("--server"),
-                QStringLiteral("sqlite:") + folder, QStringLiteral("--scale")});
-    tool.waitForFinished(-1);
-    return folder;
-}
+using bench::buildScaleServer;
 
 // Paint events of the watched widgets, timed from the start of the import.
 class PaintClock : public QObject {

@@ -18,28 +18,14 @@
 
 namespace {
 
+using bench::buildScaleServer;
+
+using bench::percentile;
+
 constexpr int kSpecialOrderMenu = 102;
 constexpr int kFilledLines = 2000;
 constexpr int kRounds = 15;
 constexpr int kLoadRounds = 7;
-
-double percentile(std::vector<double> v, double p) {
-    if (v.empty()) {
-        return 0;
-    }
-    std::sort(v.begin(), v.end());
-    const size_t i = std::min(v.size() - 1, size_t(p * double(v.size() - 1) + 0.5));
-    return v[i];
-}
-
-QString buildScaleServer(const QString& folder) {
-    QProcess tool;
-    tool.start(QStringLiteral(ORDERTOOL_DB_TOOL),
-               {QStringLiteral("init"), QStringLiteral("--server"),
-                QStringLiteral("sqlite:") + folder, QStringLiteral("--scale")});
-    tool.waitForFinished(600000);
-    return folder;
-}
 
 QStringList column(const QString& connection, const char* sql) {
     db::Query q(connection, db::SqlSource(sql));

@@ -27,23 +27,9 @@
 
 namespace {
 
-double percentile(std::vector<double> v, double p) {
-    if (v.empty()) {
-        return 0;
-    }
-    std::sort(v.begin(), v.end());
-    const size_t i = std::min(v.size() - 1, size_t(p * double(v.size() - 1) + 0.5));
-    return v[i];
-}
+using bench::buildScaleServer;
 
-QString buildScaleServer(const QString& folder) {
-    QProcess tool;
-    tool.start(QStringLiteral(ORDERTOOL_DB_TOOL),
-               {QStringLiteral("init"), QStringLiteral("--server"),
-                QStringLiteral("sqlite:") + folder, QStringLiteral("--scale")});
-    tool.waitForFinished(-1);
-    return folder;
-}
+using bench::percentile;
 
 // Small units a special order may take in any quantity of 1: stock at the centre, or
 // allowed below zero.
