@@ -172,6 +172,36 @@ TEST_P(DbContract, RepeatedParameterTakesItsValueEverywhereWhateverTheCase) {
     EXPECT_EQ(q->fieldByName("o").asInteger(), 7);
 }
 
+// Checking a statement finds what running it would, and changes nothing.
+TEST_P(DbContract, CheckingAStatementFindsItsFaultsWithoutRunningIt) {
+    server_->exec("NVKDC", "create table Person(Id INTEGER PRIMARY KEY, Name VARCHAR(60))");
+    db::Session& session = main_->session();
+    const char* sound[] = {
+        "insert into Person(Id, Name) values (:Id, :Name)",
+        "update Person set Name = :Name where Id = :Id",
+        "If Not Exists(Select Id From Person Where Id = 1) Insert Into Person(Id, Name) "
+        "Values (1, 'x')",
+        "create table Other(Id INTEGER)"};
+    for (const char* text : sound) {
+        EXPECT_NO_THROW(
+            session.check(QStringLiteral("Sound"), db::SqlText(QString::fromUtf8(text))))
+            << text;
+    }
+    const char* faulty[] = {"update Person set NoSuchColumn = :Name where Id = :Id",
+                            "select Id from NoSuchTable", "select Id frm Person",
+                            "If Exists(Select NoSuchColumn From Person) Delete From Person"};
+    for (const char* text : faulty) {
+        try {
+            session.check(QStringLiteral("Faulty"), db::SqlText(QString::fromUtf8(text)));
+            ADD_FAILURE() << "accepted: " << text;
+        } catch (const db::DbError& e) {
+            EXPECT_EQ(e.statementName(), QStringLiteral("Faulty")) << text;
+        }
+    }
+    EXPECT_EQ(stored("select count(*) from Person"), Rows{"0"});
+    ASSERT_NO_DB_ERROR(exec(QStringLiteral("create table Other(Id INTEGER)")));
+}
+
 TEST_P(DbContract, ValuesAreBoundNotSpliced) {
     server_->exec("NVKDC", "create table Person(Id INTEGER PRIMARY KEY, Name VARCHAR(60))");
     const QStringList hostile = {QStringLiteral("O'Brien"),

@@ -11,7 +11,6 @@
 #include "support/TempPgServer.h"
 
 #include <QDate>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 namespace {
@@ -26,21 +25,7 @@ protected:
         if (!TempPgServer::shared().available()) {
             return;
         }
-        for (const char* name :
-             {"QRV_CONFIG_NVK", "NVKDC", "NVK", "NVKTRANSFER", "NVKBRANCH", "MASTER"}) {
-            TempPgServer::shared().exec(QLatin1String(name),
-                                        "DROP SCHEMA IF EXISTS " +
-                                            db::PgsqlBackend::schemaOf(QLatin1String(name)) +
-                                            " CASCADE");
-        }
-        QProcess tool;
-        tool.start(QStringLiteral(ORDERTOOL_DB_TOOL),
-                   {QStringLiteral("init"), QStringLiteral("--server"),
-                    TempPgServer::shared().serverName(), QStringLiteral("--demo")});
-        made_ = tool.waitForFinished(300000) && tool.exitCode() == 0;
-        if (!made_) {
-            why_ = QString::fromUtf8(tool.readAllStandardError());
-        }
+        made_ = TempPgServer::shared().loadDemo(&why_);
     }
     void SetUp() override {
         if (!TempPgServer::shared().available()) {

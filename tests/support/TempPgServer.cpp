@@ -271,6 +271,28 @@ void TempPgServer::resetDatabases(const QStringList& databases) const {
     }
 }
 
+bool TempPgServer::loadDemo(QString* why) const {
+    if (!available()) {
+        *why = why_;
+        return false;
+    }
+    for (const char* name :
+         {"QRV_CONFIG_NVK", "NVKDC", "NVK", "NVKTRANSFER", "NVKBRANCH", "MASTER"}) {
+        exec(QLatin1String(name), QStringLiteral("DROP SCHEMA IF EXISTS %1 CASCADE")
+                                      .arg(db::PgsqlBackend::schemaOf(QLatin1String(name))));
+    }
+    QProcess tool;
+    tool.start(QStringLiteral(ORDERTOOL_DB_TOOL),
+               {QStringLiteral("init"), QStringLiteral("--server"), serverName_,
+                QStringLiteral("--demo")});
+    if (tool.waitForFinished(300000) && tool.exitStatus() == QProcess::NormalExit &&
+        tool.exitCode() == 0) {
+        return true;
+    }
+    *why = QString::fromUtf8(tool.readAllStandardError());
+    return false;
+}
+
 void TempPgServer::exec(const QString& database, const QString& sql) const {
     if (!admin_) {
         throw std::runtime_error("no PostgreSQL server: " + why_.toStdString());

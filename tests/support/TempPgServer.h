@@ -42,6 +42,10 @@ public:
     // Empty schemas, one per database of the system named (dropped first when present).
     void resetDatabases(const QStringList& databases) const;
 
+    // The demo company, as `ordertool-db init --demo` writes it, in place of whatever the
+    // server's schemas held. False, with the tool's complaint in why, when it failed.
+    bool loadDemo(QString* why) const;
+
     // Runs one statement with search_path set to the database's schema; throws
     // std::runtime_error. Works beside the program's own database layer, as another client.
     void exec(const QString& database, const QString& sql) const;

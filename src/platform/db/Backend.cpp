@@ -43,6 +43,12 @@ QString ConnectionSettings::value(const QString& key) const {
     return result;
 }
 
+void Session::check(const QString& statementName, const SqlText& sql) {
+    Q_UNUSED(sql);
+    throw DbError(QStringLiteral("This server cannot check a statement without running it."),
+                  statementName);
+}
+
 Backend& Backend::forServer(const QString& serverName) {
     for (auto& b : backends()) {
         if (b->handles(serverName)) {

@@ -54,6 +54,11 @@ public:
     virtual ResultSet execute(const QString& statementName, const SqlText& sql,
                               const Params& params) = 0;
 
+    // Checks, without running it, that the server can run the statement: the text parses and
+    // the tables, columns and functions it names exist. Throws DbError as execute() would.
+    // A server that cannot check without running says so by throwing.
+    virtual void check(const QString& statementName, const SqlText& sql);
+
     // Runs a stored procedure: inputs are read from params, outputs written back to it.
     virtual void callProcedure(const QString& name, Params& params) = 0;
 

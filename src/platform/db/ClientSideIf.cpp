@@ -4,19 +4,26 @@
 #include "platform/db/DbError.h"
 
 #include <QRegularExpression>
+#include <optional>
 
 namespace db {
 
-// T-SQL's "If [Not] Exists (select ...) [Begin] statement [End]", run on the client:
-// the condition is queried, then the statement runs when it holds.
-bool runClientSideIf(Session& session, const QString& statementName, const SqlText& sql,
-                     const Params& params, ResultSet* out) {
-    const QString s = sql.original();
+namespace {
+
+struct IfExists {
+    bool negate = false;
+    QString condition;
+    QString body;
+};
+
+// The parts of "If [Not] Exists (select ...) [Begin] statement [End]"; nothing when the text
+// is no such statement.
+std::optional<IfExists> parseIfExists(const QString& statementName, const QString& s) {
     static const QRegularExpression head(QStringLiteral("^\\s*if\\b"),
                                          QRegularExpression::CaseInsensitiveOption);
     const auto hm = head.match(s);
     if (!hm.hasMatch()) {
-        return false;
+        return std::nullopt;
     }
     qsizetype pos = hm.capturedEnd();
     auto skipBlanks = [&] {
@@ -50,6 +57,7 @@ bool runClientSideIf(Session& session, const QString& statementName, const SqlTe
         }
         return -1;
     };
+    IfExists parts;
     int wraps = 0;
     skipBlanks();
     while (pos < s.size() && s[pos] == QLatin1Char('(')) {
@@ -57,7 +65,7 @@ bool runClientSideIf(Session& session, const QString& statementName, const SqlTe
         ++pos;
         skipBlanks();
     }
-    const bool negate = word("not");
+    parts.negate = word("not");
     skipBlanks();
     if (!word("exists")) {
         throw DbError(QStringLiteral("Incorrect syntax near the keyword 'If'."), statementName);
@@ -67,7 +75,7 @@ bool runClientSideIf(Session& session, const QString& statementName, const SqlTe
     if (close < 0) {
         throw DbError(QStringLiteral("Incorrect syntax near 'Exists'."), statementName);
     }
-    const QString condition = s.mid(pos + 1, close - pos - 1);
+    parts.condition = s.mid(pos + 1, close - pos - 1);
     pos = close + 1;
     for (int i = 0; i < wraps; ++i) {
         skipBlanks();
@@ -76,18 +84,31 @@ bool runClientSideIf(Session& session, const QString& statementName, const SqlTe
         }
         ++pos;
     }
-    QString body = s.mid(pos).trimmed();
+    parts.body = s.mid(pos).trimmed();
     static const QRegularExpression block(QStringLiteral("^begin\\b(.*)\\bend$"),
                                           QRegularExpression::CaseInsensitiveOption |
                                               QRegularExpression::DotMatchesEverythingOption);
-    const auto bm = block.match(body);
+    const auto bm = block.match(parts.body);
     if (bm.hasMatch()) {
-        body = bm.captured(1).trimmed();
+        parts.body = bm.captured(1).trimmed();
+    }
+    return parts;
+}
+
+} // namespace
+
+// The condition is queried, then the statement runs when it holds.
+bool runClientSideIf(Session& session, const QString& statementName, const SqlText& sql,
+                     const Params& params, ResultSet* out) {
+    const std::optional<IfExists> parts = parseIfExists(statementName, sql.original());
+    if (!parts) {
+        return false;
     }
     auto holds = [&] {
-        return session.execute(statementName, SqlText(condition), params).rows.empty() == negate;
+        return session.execute(statementName, SqlText(parts->condition), params).rows.empty() ==
+               parts->negate;
     };
-    if (body.isEmpty() || !holds()) {
+    if (parts->body.isEmpty() || !holds()) {
         return true; // nothing to do, and nothing locked for it
     }
     // Checked again inside a unit of work. On the embedded server it holds the write lock, so a
@@ -95,9 +116,30 @@ bool runClientSideIf(Session& session, const QString& statementName, const SqlTe
     // doing it twice; PostgreSQL (read committed) gives no such guarantee.
     Unit unit(session);
     if (holds()) {
-        *out = session.execute(statementName, SqlText(body), params);
+        *out = session.execute(statementName, SqlText(parts->body), params);
     }
     unit.commit();
+    return true;
+}
+
+bool checkClientSideIf(Session& session, const QString& statementName, const SqlText& sql) {
+    const std::optional<IfExists> parts = parseIfExists(statementName, sql.original());
+    if (!parts) {
+        return false;
+    }
+    const SqlText condition(parts->condition);
+    session.check(statementName, condition);
+    if (parts->body.isEmpty()) {
+        return true;
+    }
+    // Without the parameters' values the condition cannot be asked: the statement is
+    // checked whether or not it would run.
+    const bool wouldRun =
+        !condition.parameterNames().isEmpty() ||
+        session.execute(statementName, condition, Params()).rows.empty() == parts->negate;
+    if (wouldRun) {
+        session.check(statementName, SqlText(parts->body));
+    }
     return true;
 }
 

@@ -11,4 +11,9 @@ namespace db {
 bool runClientSideIf(Session& session, const QString& statementName, const SqlText& sql,
                      const Params& params, ResultSet* out);
 
+// Session::check() for such a statement: the condition is checked, and the statement too
+// when it would run (a statement that adds a missing column cannot be checked once the
+// column is there). False when the text is no such statement.
+bool checkClientSideIf(Session& session, const QString& statementName, const SqlText& sql);
+
 } // namespace db

@@ -368,6 +368,27 @@ ResultSet PgsqlSession::execute(const QString& statementName, const SqlText& sql
     }
 }
 
+void PgsqlSession::check(const QString& statementName, const SqlText& sql) {
+    if (checkClientSideIf(*this, statementName, sql)) {
+        return;
+    }
+    const Adapted& a = adapted(sql);
+    if (a.preparable) {
+        prepared(statementName, a.text); // kept: the statement is about to run anyway
+        return;
+    }
+    // Other statements (table changes) cannot be prepared; they run in a unit of work that is
+    // rolled back, which PostgreSQL undoes entirely.
+    if (inTransaction_) {
+        throw DbError(QStringLiteral("Only queries and data changes can be checked inside a "
+                                     "unit of work on this server."),
+                      statementName);
+    }
+    Unit unit(*this);
+    run(a.text, statementName);
+    unit.rollback();
+}
+
 void PgsqlSession::callProcedure(const QString& name, Params& params) {
     // A procedure is a function of the public schema returning one row: its inputs by
     // position in the order declared, a column for each output and for the result.

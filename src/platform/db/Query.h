@@ -41,6 +41,7 @@ public:
     QStringList sqlLines() const;
     void setSqlLines(const QStringList& lines);
     QString sqlText() const { return source_.text(); }
+    const SqlSource& sql() const { return source_; }
 
     Params& params() { return params_; }
     Param& paramByName(const QString& name) { return params_.byName(name); }

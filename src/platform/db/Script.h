@@ -16,7 +16,9 @@ public:
     Script(const QString& connectionName, const SqlSource& sql, QObject* parent = nullptr);
 
     void setConnectionName(const QString& name) { connectionName_ = name; }
+    const QString& connectionName() const { return connectionName_; }
     void setSql(const SqlSource& sql);
+    const SqlSource& sql() const { return source_; }
     Params& params() { return params_; }
     Param& paramByName(const QString& name) { return params_.byName(name); }
 

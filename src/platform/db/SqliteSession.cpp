@@ -599,6 +599,29 @@ ResultSet SqliteSession::execute(const QString& statementName, const SqlText& sq
     return runPositional(statementName, text, values);
 }
 
+void SqliteSession::check(const QString& statementName, const SqlText& sql) {
+    if (checkClientSideIf(*this, statementName, sql)) {
+        return;
+    }
+    attach(statementName, siblingsNamed(sql));
+    const QByteArray utf8 = adapt(sql).positional(nullptr).toUtf8();
+    int offset = 0;
+    while (offset < utf8.size()) {
+        sqlite3_stmt* st = nullptr;
+        const char* tail = nullptr;
+        const int rc = sqlite3_prepare_v2(db_, utf8.constData() + offset, int(utf8.size()) - offset,
+                                          &st, &tail);
+        sqlite3_finalize(st);
+        if (rc != SQLITE_OK) {
+            fail(statementName, rc);
+        }
+        if (!st) {
+            break; // only blanks or comments left
+        }
+        offset = int(tail - utf8.constData());
+    }
+}
+
 void SqliteSession::callProcedure(const QString& name, Params& params) {
     SqliteProcedures::call(*this, name, params);
 }
