@@ -10,13 +10,14 @@
 #include <vector>
 
 // The two data modules of a run for user 1 on the share order's menu entry, on the server
-// in folder: the working directory gets a Server.Dat naming it. Rights and company are
-// read by the caller when its figure needs them.
+// in folder (or named in full, as "pgsql://..."): the working directory gets a Server.Dat
+// naming it. Rights and company are read by the caller when its figure needs them.
 struct BenchModules {
-    explicit BenchModules(const QString& folder, int menuId = 101) {
+    explicit BenchModules(const QString& server, int menuId = 101) {
         QFile dat(QStringLiteral("Server.Dat"));
         dat.open(QIODevice::WriteOnly);
-        dat.write(QStringLiteral("sqlite:%1\r\n").arg(folder).toUtf8());
+        const bool named = server.contains(QLatin1String("://"));
+        dat.write(((named ? QString() : QStringLiteral("sqlite:")) + server + "\r\n").toUtf8());
         dat.close();
         dm.CommandLine = {
             QStringLiteral("ordertool"), QString::number(menuId),

@@ -1,8 +1,11 @@
 // The share order on the large company: filling the branch grid from a barcode, the stock
 // check after a quantity, and saving an order with one row per branch.
-// Usage: bench_share_order [server folder]  (without one, a large server is built first)
+// Usage: bench_share_order [server ...]  (a folder of the embedded server or a name such as
+// pgsql://user@127.0.0.1:5432/db holding the large company; without one, a large embedded
+// server is built first). With several servers each figure is printed for each, side by side.
 #include "BenchModules.h"
 #include "orders/Fr_OrderShere.h"
+#include "platform/db/Connection.h"
 #include "platform/db/Query.h"
 #include "platform/ui/Guard.h"
 #include "platform/ui/Modal.h"
@@ -17,6 +20,8 @@
 #include <QTest>
 #include <algorithm>
 #include <cstdio>
+#include <map>
+#include <string>
 #include <vector>
 
 namespace {
@@ -28,27 +33,24 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-} // namespace
+struct Figures {
+    QString engine;
+    int branches = 0;
+    int refused = 0;
+    int saves = 0;
+    std::map<std::string, double> ms; // median milliseconds by figure
+};
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    ui::Application app(argc, argv);
-    QTemporaryDir work;
-    const QString folder = argc > 1 ? QDir(QString::fromLocal8Bit(argv[1])).absolutePath()
-                                    : buildScaleServer(work.filePath(QStringLiteral("data")));
-    QDir::setCurrent(work.path());
-    BenchModules modules(folder);
+Figures runOn(const QString& server) {
+    BenchModules modules(server);
     modules.config.CheckRight(101, 1);
+    Figures figures;
+    figures.engine =
+        db::backendName(db::Connection::byName(QStringLiteral("DMDATA")).backendKind());
+    const bool embedded = figures.engine == QLatin1String("sqlite");
 
     ui::ScriptedModalPrompts prompts;
     ui::ScopedPrompts scope(prompts);
-    ui::setExceptionSink([](std::exception_ptr e) {
-        try {
-            std::rethrow_exception(e);
-        } catch (const std::exception& x) {
-            std::fprintf(stderr, "error: %s\n", x.what());
-        }
-    });
     // The busiest small-unit barcode: the most open transfer rows.
     db::Query pick(QStringLiteral("DMDATA"),
                    db::SqlSource("select T.BarCode from TranBranch T join ProductUnits U on "
@@ -61,9 +63,8 @@ int main(int argc, char** argv) {
     TFrOrderShere form;
     form.show();
     std::vector<double> fill, check, suggest, save, saveWithoutSync;
-    int branches = 0;
     for (int round = 0; round < 10; ++round) {
-        if (round == 5) {
+        if (round == 5 && embedded) {
             // What durability costs: the same saves with the log synced only at checkpoints
             // (a power cut may then lose the last saves).
             db::Query(QStringLiteral("DMDATA"), db::SqlSource("PRAGMA main.synchronous=NORMAL"))
@@ -76,7 +77,7 @@ int main(int argc, char** argv) {
         form.EdBarcodeExit();
         QCoreApplication::processEvents();
         fill.push_back(t.nsecsElapsed() / 1e6);
-        branches = form.QDt.recordCount();
+        figures.branches = form.QDt.recordCount();
 
         form.QDt.first();
         form.QDt.edit();
@@ -100,19 +101,77 @@ int main(int argc, char** argv) {
         prompts.answer(true);
         t.restart();
         form.AcSave->trigger();
-        (round < 5 ? save : saveWithoutSync).push_back(t.nsecsElapsed() / 1e6);
+        (round < 5 || !embedded ? save : saveWithoutSync).push_back(t.nsecsElapsed() / 1e6);
     }
-    int refused = 0;
     for (const QString& t : prompts.texts()) {
-        refused += t.startsWith(QStringLiteral("คงเหลือ มีไม่พอ")) ? 1 : 0;
+        figures.refused += t.startsWith(QStringLiteral("คงเหลือ มีไม่พอ")) ? 1 : 0;
     }
-    std::printf("branches: %d rows\n", branches);
-    std::printf("saves_refused_for_stock: %d of %zu\n", refused,
-                save.size() + saveWithoutSync.size());
-    std::printf("barcode_fills_grid: %.1f ms\n", median(fill));
-    std::printf("stock_check_after_quantity: %.1f ms\n", median(check));
-    std::printf("suggest_all_branches: %.1f ms (target <= 100 ms)\n", median(suggest));
-    std::printf("save_order_all_branches: %.1f ms\n", median(save));
-    std::printf("save_order_all_branches_unsynced: %.1f ms\n", median(saveWithoutSync));
+    figures.saves = int(save.size() + saveWithoutSync.size());
+    figures.ms["barcode_fills_grid"] = median(fill);
+    figures.ms["stock_check_after_quantity"] = median(check);
+    figures.ms["suggest_all_branches"] = median(suggest);
+    figures.ms["save_order_all_branches"] = median(save);
+    if (!saveWithoutSync.empty()) {
+        figures.ms["save_order_all_branches_unsynced"] = median(saveWithoutSync);
+    }
+    return figures;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    ui::Application app(argc, argv);
+    ui::setExceptionSink([](std::exception_ptr e) {
+        try {
+            std::rethrow_exception(e);
+        } catch (const std::exception& x) {
+            std::fprintf(stderr, "error: %s\n", x.what());
+        }
+    });
+    QTemporaryDir work;
+    QStringList servers;
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        servers << (arg.contains(QLatin1String("://")) ? arg : QDir(arg).absolutePath());
+    }
+    if (servers.isEmpty()) {
+        servers << buildScaleServer(work.filePath(QStringLiteral("data")));
+    }
+    QDir::setCurrent(work.path());
+    std::vector<Figures> all;
+    for (const QString& server : servers) {
+        all.push_back(runOn(server));
+    }
+
+    const std::map<std::string, const char*> targets = {
+        {"barcode_fills_grid", " (target <= 300 ms)"},
+        {"suggest_all_branches", " (target <= 100 ms)"},
+        {"save_order_all_branches", " (target <= 2000 ms)"}};
+    auto line = [&](const std::string& name, auto&& value) {
+        std::printf("%s:", name.c_str());
+        for (size_t i = 0; i < all.size(); ++i) {
+            std::printf("%s %s (%s)", i ? " |" : "", value(all[i]).c_str(),
+                        qPrintable(all[i].engine));
+        }
+        const auto t = targets.find(name);
+        std::printf("%s\n", t == targets.end() ? "" : t->second);
+    };
+    line("branches", [](const Figures& f) { return std::to_string(f.branches) + " rows"; });
+    line("saves_refused_for_stock", [](const Figures& f) {
+        return std::to_string(f.refused) + " of " + std::to_string(f.saves);
+    });
+    for (const char* name :
+         {"barcode_fills_grid", "stock_check_after_quantity", "suggest_all_branches",
+          "save_order_all_branches", "save_order_all_branches_unsynced"}) {
+        line(name, [&](const Figures& f) {
+            const auto it = f.ms.find(name);
+            char text[32] = "-";
+            if (it != f.ms.end()) {
+                std::snprintf(text, sizeof text, "%.1f ms", it->second);
+            }
+            return std::string(text);
+        });
+    }
     return 0;
 }

@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the build needs, only those that are missing.
 set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-dev
-          libgtest-dev fonts-thai-tlwg zlib1g-dev libfreexl-dev postgresql-15 libqt6sql6-psql
+          libgtest-dev fonts-thai-tlwg zlib1g-dev libfreexl-dev postgresql-15 libqt6sql6-psql libpq-dev
           poppler-utils dpkg-dev file)
 missing=()
 for p in "${packages[@]}"; do

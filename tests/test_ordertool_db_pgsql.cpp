@@ -2,6 +2,7 @@
 // saying why, when there is none) read through the program's database layer beside the same
 // demo made on the embedded engine.
 
+#include "ordertool-db/pgsql_writer.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DbError.h"
 #include "platform/db/PgsqlBackend.h"
@@ -190,6 +191,51 @@ TEST_F(PgsqlDemoServer, IsReplacedOnlyWithForce) {
     EXPECT_EQ(number("Pg", markers), 0);
     EXPECT_EQ(number("Pg", "select count(*) from Nvk.dbo.Product"),
               number("Embedded", "select count(*) from Nvk.dbo.Product"));
+}
+
+} // namespace
+
+namespace {
+
+// The rows go to the server in COPY's text format: every character a text may hold arrives
+// as written, NULL stays NULL and an empty text stays empty, numbers keep every digit.
+TEST(PgsqlWriter, CopiesEveryTextAndNumberAsWritten) {
+    if (!TempPgServer::shared().available()) {
+        GTEST_SKIP() << "no PostgreSQL server: "
+                     << TempPgServer::shared().whyUnavailable().toStdString();
+    }
+    static const std::vector<dbtool::DatabaseSchema> schema = {
+        {"NVKTRANSFER", {"CREATE TABLE Sample(Id integer, T text, F double precision)"}, {}}};
+    struct Row {
+        const char* text; // nullptr: NULL
+        double number;
+    };
+    const Row rows[] = {{"tab\there", 0.1},
+                        {"line\nbreak\r\n", 1e-300},
+                        {"back\\slash \\N \\.", 123456789.123},
+                        {"\\.", -0.0},
+                        {"ไทย 'quoted' \"double\"", 1.0 / 3},
+                        {"", 5},
+                        {nullptr, 0}};
+    {
+        dbtool::PgsqlServerWriter writer(TempPgServer::shared().serverName(), schema);
+        writer.create();
+        auto& sample = writer.table("NVKTRANSFER", "Sample", {"Id", "T", "F"});
+        int id = 0;
+        for (const Row& r : rows) {
+            sample.add({++id, r.text ? dbtool::Cell(r.text) : dbtool::Cell(nullptr), r.number});
+        }
+        writer.finish();
+    }
+    const auto stored = TempPgServer::shared().rows(
+        QStringLiteral("NVKTRANSFER"),
+        QStringLiteral("select coalesce(T, '<null>') || '|' || F::text from Sample order by Id"));
+    ASSERT_EQ(stored.size(), std::size(rows));
+    for (size_t i = 0; i < stored.size(); ++i) {
+        const std::string text = rows[i].text ? rows[i].text : "<null>";
+        EXPECT_EQ(stored[i].substr(0, text.size() + 1), text + "|") << i;
+        EXPECT_EQ(std::stod(stored[i].substr(text.size() + 1)), rows[i].number) << i;
+    }
 }
 
 } // namespace

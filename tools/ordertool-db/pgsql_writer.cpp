@@ -11,7 +11,10 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <charconv>
+#include <libpq-fe.h>
 #include <stdexcept>
+#include <string>
 
 namespace dbtool {
 
@@ -40,19 +43,75 @@ std::vector<QString> statementsOf(const char* piece) {
     return statements;
 }
 
-// Values per INSERT: large statements cost less per row, and PostgreSQL allows 65535
-// parameters to one statement.
-constexpr int kValuesPerInsert = 20000;
+// Rows are sent with COPY in pieces of about this many bytes: large enough that a statement
+// costs nothing per row, small enough to hold in memory.
+constexpr std::size_t kCopyBytes = 8 << 20;
+
+// A value as COPY's text format writes it: NULL as \N, backslash, tab and line breaks escaped.
+void appendCopyText(std::string& out, std::string_view text) {
+    for (const char c : text) {
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += c;
+        }
+    }
+}
+
+void appendCopyValue(std::string& out, const Cell& cell) {
+    char number[32];
+    switch (cell.kind()) {
+    case Cell::Kind::Null:
+        out += "\\N";
+        break;
+    case Cell::Kind::Integer: {
+        const auto r = std::to_chars(number, number + sizeof number, cell.integer());
+        out.append(number, r.ptr);
+        break;
+    }
+    case Cell::Kind::Real: {
+        // The shortest text that reads back as the same double.
+        const auto r = std::to_chars(number, number + sizeof number, cell.real());
+        out.append(number, r.ptr);
+        break;
+    }
+    case Cell::Kind::Text:
+        appendCopyText(out, cell.text());
+        break;
+    }
+}
+
+PGconn* nativeConnection(const QSqlDatabase& db) {
+    const QVariant handle = db.driver()->handle();
+    // Qt names the type after libpq's struct.
+    if (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0) {
+        throw std::runtime_error("the PostgreSQL driver gives no libpq connection");
+    }
+    return *static_cast<PGconn* const*>(handle.data());
+}
 
 } // namespace
 
+// The rows of one table, sent to the server with COPY: a statement per few megabytes instead
+// of one per row. Generators interleave tables while one connection has one COPY at a time,
+// so each table collects its rows and sends them whole.
 class PgsqlServerWriter::Table final : public TableSink {
 public:
-    Table(QSqlDatabase db, std::string database, std::string table, QString head, int columns)
+    Table(QSqlDatabase db, std::string database, std::string table, std::string copy, int columns)
         : db_(std::move(db)), database_(std::move(database)), name_(std::move(table)),
-          head_(std::move(head)), columnCount_(columns),
-          batchRows_(std::max(1, kValuesPerInsert / columns)) {
-        pending_.reserve(static_cast<std::size_t>(batchRows_) * columnCount_);
+          copy_(std::move(copy)), columnCount_(columns) {
+        pending_.reserve(kCopyBytes + 4096);
     }
 
     void add(std::initializer_list<Cell> row) override {
@@ -61,51 +120,44 @@ public:
                                    std::to_string(row.size()) + " values for " +
                                    std::to_string(columnCount_) + " columns");
         }
+        bool first = true;
         for (const Cell& cell : row) {
-            switch (cell.kind()) {
-            case Cell::Kind::Null:
-                pending_.emplace_back();
-                break;
-            case Cell::Kind::Integer:
-                pending_.emplace_back(static_cast<qlonglong>(cell.integer()));
-                break;
-            case Cell::Kind::Real:
-                pending_.emplace_back(cell.real());
-                break;
-            case Cell::Kind::Text:
-                pending_.emplace_back(QString::fromUtf8(
-                    cell.text().data(), static_cast<qsizetype>(cell.text().size())));
-                break;
+            if (!first) {
+                pending_ += '\t';
             }
+            appendCopyValue(pending_, cell);
+            first = false;
         }
+        pending_ += '\n';
         ++rows_;
-        if (pendingRows() == batchRows_) {
+        if (pending_.size() >= kCopyBytes) {
             flush();
         }
     }
 
     // Sends the rows taken since the last flush.
     void flush() {
-        const int rows = pendingRows();
-        if (rows == 0) {
+        if (pending_.empty()) {
             return;
         }
-        std::unique_ptr<QSqlQuery> remainder;
-        QSqlQuery* q = nullptr;
-        if (rows == batchRows_) {
-            if (!full_) {
-                full_ = prepare(rows);
+        PGconn* conn = nativeConnection(db_);
+        PGresult* started = PQexec(conn, copy_.c_str());
+        const bool copying = PQresultStatus(started) == PGRES_COPY_IN;
+        PQclear(started);
+        if (!copying) {
+            failCopy(conn);
+        }
+        const bool sent = PQputCopyData(conn, pending_.data(), int(pending_.size())) == 1;
+        const bool ended = PQputCopyEnd(conn, sent ? nullptr : "sending the rows failed") == 1;
+        std::string error = sent && ended ? std::string() : PQerrorMessage(conn);
+        while (PGresult* r = PQgetResult(conn)) {
+            if (PQresultStatus(r) != PGRES_COMMAND_OK && error.empty()) {
+                error = PQresultErrorMessage(r);
             }
-            q = full_.get();
-        } else {
-            remainder = prepare(rows);
-            q = remainder.get();
+            PQclear(r);
         }
-        for (const QVariant& value : pending_) {
-            q->addBindValue(value);
-        }
-        if (!q->exec()) {
-            fail(context(), q->lastError());
+        if (!error.empty()) {
+            throw std::runtime_error(context() + ": " + error);
         }
         pending_.clear();
     }
@@ -115,37 +167,17 @@ public:
     std::int64_t rows() const { return rows_; }
 
 private:
-    int pendingRows() const { return static_cast<int>(pending_.size()) / columnCount_; }
-    QString context() const {
-        return QString::fromStdString("insert into " + database_ + "." + name_);
-    }
-
-    std::unique_ptr<QSqlQuery> prepare(int rows) const {
-        QString row = QStringLiteral("(");
-        for (int c = 0; c < columnCount_; ++c) {
-            row += c == 0 ? QStringLiteral("?") : QStringLiteral(", ?");
-        }
-        row += QLatin1Char(')');
-        QString sql = head_;
-        sql.reserve(head_.size() + rows * (row.size() + 2));
-        for (int r = 0; r < rows; ++r) {
-            sql += r == 0 ? row : QStringLiteral(", ") + row;
-        }
-        auto q = std::make_unique<QSqlQuery>(db_);
-        if (!q->prepare(sql)) {
-            fail(context(), q->lastError());
-        }
-        return q;
+    std::string context() const { return "copy into " + database_ + "." + name_; }
+    [[noreturn]] void failCopy(PGconn* conn) const {
+        throw std::runtime_error(context() + ": " + PQerrorMessage(conn));
     }
 
     QSqlDatabase db_;
     std::string database_;
     std::string name_;
-    QString head_; // INSERT INTO schema.table (columns) VALUES
+    std::string copy_; // COPY schema.table (columns) FROM STDIN
     int columnCount_;
-    int batchRows_;
-    std::vector<QVariant> pending_;
-    std::unique_ptr<QSqlQuery> full_;
+    std::string pending_;
     std::int64_t rows_ = 0;
 };
 
@@ -277,20 +309,20 @@ TableSink& PgsqlServerWriter::table(std::string_view database, std::string_view 
         const DatabaseSchema& db = this->database(database);
         const QSqlDriver* driver = connection_->database().driver();
         // Table and column names are the generators' own, unquoted as in the DDL.
-        QString head = QStringLiteral("INSERT INTO %1.%2 (")
-                           .arg(driver->escapeIdentifier(schemaOf(db), QSqlDriver::TableName),
-                                QString::fromUtf8(table.data(), qsizetype(table.size())));
+        std::string copy =
+            "COPY " + driver->escapeIdentifier(schemaOf(db), QSqlDriver::TableName).toStdString() +
+            "." + std::string(table) + " (";
         bool first = true;
         for (std::string_view column : columns) {
             if (!first) {
-                head += QStringLiteral(", ");
+                copy += ", ";
             }
-            head += QString::fromUtf8(column.data(), qsizetype(column.size()));
+            copy += column;
             first = false;
         }
-        head += QStringLiteral(") VALUES ");
-        auto t = std::make_unique<Table>(connection_->database(), db.name, std::string(table), head,
-                                         static_cast<int>(columns.size()));
+        copy += ") FROM STDIN";
+        auto t = std::make_unique<Table>(connection_->database(), db.name, std::string(table),
+                                         std::move(copy), static_cast<int>(columns.size()));
         tableOrder_.push_back(t.get());
         it = tables_.emplace(std::move(key), std::move(t)).first;
     }

@@ -19,7 +19,7 @@ namespace dbtool {
 // in lower case), with the functions, operators and views the program needs in public.
 //
 // create() and everything up to finish() run in a single transaction: a load that fails
-// leaves the server as it was. Rows are sent in multi-row INSERTs of bound values; finish()
+// leaves the server as it was. Rows are sent with COPY, a few megabytes at a time; finish()
 // creates the indexes, sets every identity past the loaded ids and commits.
 class PgsqlServerWriter final : public ServerSink {
 public:
