@@ -1,11 +1,13 @@
-// Several workstations at once on one embedded server: real processes, as clerks' desktops
-// are.
+// Several workstations at once on one server (embedded, and PostgreSQL when there is one):
+// real processes, as clerks' desktops are.
 #include "orders/ShareOrder.h"
 #include "orders/SpecialOrder.h"
 #include "orders/SpecialOrderSave.h"
 #include "platform/db/DbError.h"
 #include "support/DemoModules.h"
 #include "support/DemoServer.h"
+#include "support/GuiApp.h"
+#include "support/TempPgServer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -25,6 +27,17 @@ namespace {
 
 const QString kPack12 = QStringLiteral("8850000000102"); // pack 12, with stock
 constexpr const char* kSaverEnv = "ORDERTOOL_TEST_SAVER";
+
+using testing_support::DemoModules;
+using testing_support::TempPgServer;
+
+// The data modules of a workstation on a server folder or a server named in full.
+std::unique_ptr<DemoModules> modulesOn(const QString& server, int menuId) {
+    if (server.contains(QLatin1String("://"))) {
+        return DemoModules::onServer(server, 1, menuId);
+    }
+    return std::make_unique<DemoModules>(1, menuId, server);
+}
 
 // Waits for the GO file the parent writes once every child is ready.
 bool waitForGo(const QString& folder) {
@@ -46,11 +59,12 @@ const int saverChild = [] {
     static char name[] = "saver";
     static char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
-    const QString folder = QString::fromUtf8(setting).section(QLatin1Char('|'), 0, 0);
-    const double quantity = QString::fromUtf8(setting).section(QLatin1Char('|'), 1).toDouble();
+    const QString server = QString::fromUtf8(setting).section(QLatin1Char('|'), 0, 0);
+    const QString folder = QString::fromUtf8(setting).section(QLatin1Char('|'), 1, 1);
+    const double quantity = QString::fromUtf8(setting).section(QLatin1Char('|'), 2).toDouble();
     int status = 0;
     try {
-        testing_support::DemoModules modules(1, 101, folder);
+        const auto modules = modulesOn(server, 101);
         orders::ShareOrder order;
         order.load(QString(), QString());
         if (!order.fillFromBarcode(kPack12)) {
@@ -98,10 +112,11 @@ const int specialSaverChild = [] {
     static char name[] = "special-saver";
     static char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
-    const QString folder = QString::fromUtf8(folderBytes);
+    const QString server = QString::fromUtf8(folderBytes).section(QLatin1Char('|'), 0, 0);
+    const QString folder = QString::fromUtf8(folderBytes).section(QLatin1Char('|'), 1);
     int status = 0;
     try {
-        testing_support::DemoModules modules(1, 102, folder);
+        const auto modules = modulesOn(server, 102);
         orders::SpecialOrder order;
         orders::SpecialOrderSave saving(order);
         order.load(QString());
@@ -160,8 +175,40 @@ std::vector<Finished> runAtOnce(std::vector<std::unique_ptr<QProcess>>& processe
     return done;
 }
 
-TEST(Concurrency, SavesAgainstOneStockNeverAllocateMoreThanIsThere) {
-    const QString folder = testing_support::freshDemoServer();
+enum class Engine { Embedded, Pgsql };
+
+// A fresh demo company on the engine under test; the folder of the start signal.
+class ConcurrentSaves : public ::testing::TestWithParam<Engine> {
+protected:
+    void SetUp() override {
+        // One application for the whole program: the database drivers go with it.
+        testing_support::guiApp();
+        if (GetParam() == Engine::Embedded) {
+            server_ = folder_ = testing_support::freshDemoServer();
+            return;
+        }
+        if (!TempPgServer::shared().available()) {
+            GTEST_SKIP() << "no PostgreSQL server: "
+                         << TempPgServer::shared().whyUnavailable().toStdString();
+        }
+        QString why;
+        ASSERT_TRUE(TempPgServer::shared().loadDemo(&why)) << why.toStdString();
+        server_ = TempPgServer::shared().serverName();
+        folder_ = signals_.path();
+    }
+    QString server_;
+    QString folder_;
+    QTemporaryDir signals_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Engines, ConcurrentSaves,
+                         ::testing::Values(Engine::Embedded, Engine::Pgsql),
+                         [](const ::testing::TestParamInfo<Engine>& info) {
+                             return info.param == Engine::Pgsql ? "Pgsql" : "Embedded";
+                         });
+
+TEST_P(ConcurrentSaves, SavesAgainstOneStockNeverAllocateMoreThanIsThere) {
+    const QString& folder = folder_;
     double available = 0;
     qint64 allocatedBefore = 0;
     auto allocated = [] {
@@ -174,15 +221,7 @@ TEST(Concurrency, SavesAgainstOneStockNeverAllocateMoreThanIsThere) {
         return q.fields()[0]->asInteger();
     };
     {
-        QCoreApplication* app = QCoreApplication::instance();
-        std::unique_ptr<QCoreApplication> own;
-        static int argc = 1;
-        static char name[] = "test";
-        static char* argv[] = {name, nullptr};
-        if (!app) {
-            own = std::make_unique<QCoreApplication>(argc, argv);
-        }
-        testing_support::DemoModules modules(1, 101, folder);
+        const auto modules = modulesOn(server_, 101);
         orders::ShareOrder order;
         available = order.availableStock(kPack12);
         allocatedBefore = allocated();
@@ -195,8 +234,9 @@ TEST(Concurrency, SavesAgainstOneStockNeverAllocateMoreThanIsThere) {
     for (int i = 0; i < kWorkstations; ++i) {
         auto p = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QString::fromLatin1(kSaverEnv),
-                   folder + QLatin1Char('|') + QString::number(available, 'f', 2));
+        env.insert(QString::fromLatin1(kSaverEnv), server_ + QLatin1Char('|') + folder +
+                                                       QLatin1Char('|') +
+                                                       QString::number(available, 'f', 2));
         p->setProcessEnvironment(env);
         p->start(self, {});
         savers.push_back(std::move(p));
@@ -211,19 +251,19 @@ TEST(Concurrency, SavesAgainstOneStockNeverAllocateMoreThanIsThere) {
     EXPECT_EQ(saved, 1);
     EXPECT_EQ(refused, kWorkstations - 1);
 
-    testing_support::DemoModules modules(1, 101, folder);
+    const auto modules = modulesOn(server_, 101);
     EXPECT_EQ(allocated() - allocatedBefore, qint64(available));
 }
 
-TEST(Concurrency, SpecialOrdersSavedAtOnceGetTheirOwnNumbersAndAreAllPicked) {
-    const QString folder = testing_support::freshDemoServer();
+TEST_P(ConcurrentSaves, SpecialOrdersSavedAtOnceGetTheirOwnNumbersAndAreAllPicked) {
+    const QString& folder = folder_;
     constexpr int kWorkstations = 4;
     const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
     std::vector<std::unique_ptr<QProcess>> savers;
     for (int i = 0; i < kWorkstations; ++i) {
         auto p = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QString::fromLatin1(kSpecialSaverEnv), folder);
+        env.insert(QString::fromLatin1(kSpecialSaverEnv), server_ + QLatin1Char('|') + folder);
         p->setProcessEnvironment(env);
         p->start(self, {});
         savers.push_back(std::move(p));
@@ -236,11 +276,11 @@ TEST(Concurrency, SpecialOrdersSavedAtOnceGetTheirOwnNumbersAndAreAllPicked) {
     }
     EXPECT_EQ(QSet<QString>(numbers.begin(), numbers.end()).size(), kWorkstations);
 
-    testing_support::DemoModules modules(1, 102, folder);
+    const auto modules = modulesOn(server_, 102);
     for (const QString& number : numbers) {
         db::Query q(QStringLiteral("DMDATA"),
-                    db::SqlSource("select count(*), sum(CloseOrder in ('P','B')) from TranBranch "
-                                  "where OrderNo = :N"));
+                    db::SqlSource("select count(*), sum(case when CloseOrder in ('P','B') then 1 "
+                                  "else 0 end) from TranBranch where OrderNo = :N"));
         q.params().set(QStringLiteral("N"), number);
         q.open();
         EXPECT_EQ(q.fields()[0]->asInteger(), 5) << number.toStdString();
@@ -250,7 +290,7 @@ TEST(Concurrency, SpecialOrdersSavedAtOnceGetTheirOwnNumbersAndAreAllPicked) {
     db::Query shared(QStringLiteral("DMDATA"),
                      db::SqlSource("select count(*) from (select ProductManageNo from TranBranch "
                                    "where ProductManageNo <> '' group by ProductManageNo "
-                                   "having count(distinct OrderNo) > 1)"));
+                                   "having count(distinct OrderNo) > 1) Shared"));
     shared.open();
     EXPECT_EQ(shared.fields()[0]->asInteger(), 0);
 }

@@ -111,9 +111,9 @@ bool runClientSideIf(Session& session, const QString& statementName, const SqlTe
     if (parts->body.isEmpty() || !holds()) {
         return true; // nothing to do, and nothing locked for it
     }
-    // Checked again inside a unit of work. On the embedded server it holds the write lock, so a
-    // second workstation doing the same at the same moment finds the work done instead of
-    // doing it twice; PostgreSQL (read committed) gives no such guarantee.
+    // Checked again inside a unit of work. It holds the database's write lock, so a second
+    // workstation doing the same at the same moment finds the work done instead of doing it
+    // twice.
     Unit unit(session);
     if (holds()) {
         *out = session.execute(statementName, SqlText(parts->body), params);

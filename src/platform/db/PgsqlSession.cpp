@@ -18,6 +18,7 @@ namespace db {
 namespace {
 
 constexpr size_t kStatementCacheSize = 256;
+constexpr int kLockTimeoutMs = 15000;
 
 QString uniqueConnectionName() {
     static QAtomicInteger<quint64> counter;
@@ -169,6 +170,9 @@ PgsqlSession::PgsqlSession(const PgsqlAddress& address, const ConnectionSettings
             // A zone name the server does not know: its own zone stays.
         }
     }
+    // A unit of work waits this long for another workstation's to finish, as on the embedded
+    // server, then fails with a lock time-out instead of hanging.
+    setting(QStringLiteral("lock_timeout"), QString::number(kLockTimeoutMs));
     if (settings.maxQueryTimeSeconds > 0) {
         setting(QStringLiteral("statement_timeout"),
                 QString::number(settings.maxQueryTimeSeconds * 1000));
@@ -463,6 +467,20 @@ void PgsqlSession::begin() {
     run(QStringLiteral("BEGIN"), QStringLiteral("BEGIN TRANSACTION"));
     inTransaction_ = true;
     transactionFailed_ = false;
+    // One unit of work at a time writes to a database, as on the embedded server: a save
+    // checks stock or numbers and then writes on what it read, which read committed would let
+    // two workstations do at once. Readers are not held up; the lock goes with the transaction.
+    try {
+        QSqlQuery& lock =
+            prepared(QStringLiteral("BEGIN TRANSACTION"),
+                     QStringLiteral("SELECT pg_advisory_xact_lock(hashtext(?)::bigint)"));
+        lock.bindValue(0,
+                       QStringLiteral("ordertool-unit:") + PgsqlBackend::schemaOf(databaseName_));
+        runQuery(QStringLiteral("BEGIN TRANSACTION"), lock, true, QString());
+    } catch (...) {
+        rollback();
+        throw;
+    }
 }
 
 void PgsqlSession::commit() {
