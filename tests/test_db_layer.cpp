@@ -1,7 +1,8 @@
-// Contract of the database layer on the embedded server: statement texts and their named
-// parameters, queries with cached updates, scripts, memory tables, number reading, the
-// decimal helpers, sibling databases, error wording, the catalogue, the numbering procedure
-// under concurrent use and connection opening.
+// The database layer on the embedded server, beyond the contract every engine holds (in
+// test_db_pgsql.cpp, run on each engine): statement texts and their named parameters,
+// queries with cached updates, memory tables, number reading, the decimal helpers, the
+// embedded server's files, error wording, the catalogue, the numbering procedure under
+// concurrent use and connection opening.
 
 #include "platform/db/Connection.h"
 #include "platform/db/DbError.h"
@@ -135,37 +136,6 @@ TEST(SqlTextParameters, OnlyColonNamesInCodeAreParameters) {
     // Literals, comments and "::" reach the server untouched.
     const db::SqlText text(QStringLiteral("select 'a:b' /* :y */, x::int -- :x\n, :p"));
     EXPECT_EQ(text.positional(nullptr), QStringLiteral("select 'a:b' /* :y */, x::int -- :x\n, ?"));
-}
-
-TEST_F(DbLayer, RepeatedParameterTakesItsValueEverywhereWhateverTheCase) {
-    auto q = query(QStringLiteral("select :Val || '-' || :VAL || '-' || :val as r, 'a:b' as lit "
-                                  "/* :y */ -- :x\n, :Other as o"));
-    ASSERT_EQ(q->params().size(), 2u);
-    q->paramByName(QStringLiteral("vAL")).setValue(QStringLiteral("ab"));
-    q->paramByName(QStringLiteral(":other")).setValue(7);
-    ASSERT_NO_DB_ERROR(q->open());
-    EXPECT_EQ(q->fieldByName("r").asString(), QStringLiteral("ab-ab-ab"));
-    EXPECT_EQ(q->fieldByName("lit").asString(), QStringLiteral("a:b"));
-    EXPECT_EQ(q->fieldByName("o").asInteger(), 7);
-}
-
-TEST_F(DbLayer, ValuesAreBoundNotSpliced) {
-    server_.exec("NVKDC", "create table Person(Id INTEGER PRIMARY KEY, Name VARCHAR(60))");
-    const QStringList hostile = {QStringLiteral("O'Brien"), QStringLiteral("x' or '1'='1"),
-                                 QStringLiteral("'); drop table Person; --"),
-                                 QStringLiteral(":Id '' ::")};
-    for (int i = 0; i < hostile.size(); ++i) {
-        EXPECT_EQ(exec(QStringLiteral("insert into Person(Id, Name) values (:Id, :Name)"),
-                       {{"Id", i + 1}, {"Name", hostile[i]}}),
-                  1);
-    }
-    for (int i = 0; i < hostile.size(); ++i) {
-        auto q = open(QStringLiteral("select Id from Person where Name = :Name"),
-                      {{"Name", hostile[i]}});
-        ASSERT_EQ(q->recordCount(), 1) << str(hostile[i]);
-        EXPECT_EQ(q->fieldByName("Id").asInteger(), i + 1);
-    }
-    EXPECT_EQ(server_.scalar("NVKDC", "select count(*) from Person").toInt(), hostile.size());
 }
 
 TEST_F(DbLayer, ParameterTypesRoundTrip) {
@@ -511,27 +481,6 @@ TEST(ScriptSplit, OnlyLinesHoldingASlashSeparate) {
     }
 }
 
-TEST_F(DbLayer, ScriptBindsParametersAcrossStatements) {
-    server_.exec("NVKDC", "create table Log(Id INTEGER PRIMARY KEY, Msg VARCHAR(20))");
-    db::Script script(QStringLiteral("main"),
-                      db::SqlSource("insert into Log(Id, Msg) values (:Id, :Msg)\n"
-                                    "  /  \n"
-                                    "update Log set Msg = Msg || :Suffix where Id = :ID\n"
-                                    "/\n"
-                                    "\n"
-                                    "/\n"
-                                    "insert into Log(Id, Msg) values (:id * 10 / 2, 'x/y:z')\n"));
-    EXPECT_EQ(script.params().size(), 3u);
-    script.paramByName(QStringLiteral("ID")).setValue(7);
-    script.paramByName(QStringLiteral("msg")).setValue(QStringLiteral("it's"));
-    script.paramByName(QStringLiteral("Suffix")).setValue(QStringLiteral("!"));
-    QList<qint64> affected;
-    ASSERT_NO_DB_ERROR(affected = script.execute());
-    EXPECT_EQ(affected, (QList<qint64>{1, 1, 1}));
-    EXPECT_EQ(server_.rows("NVKDC", "select Id, Msg from Log order by Id"),
-              (Rows{"7|it's!", "35|x/y:z"}));
-}
-
 // ---- memory tables and number reading -----------------------------------------------------
 
 TEST(MemTable, TextIsCutToTheFieldSize) {
@@ -824,36 +773,6 @@ TEST_F(DbLayer, DecimalsBeyondThirtyEightDigitsOverflowAndTinyOnesRoundAway) {
 
 // ---- sibling databases, opening and error wording -----------------------------------------
 
-TEST_F(DbLayer, ThreePartNamesReachEveryDatabaseOfTheServer) {
-    server_.exec("NVK", "create table Product(Code VARCHAR(10), Name VARCHAR(20));"
-                        "insert into Product values ('P1', 'sibling')");
-    server_.exec("NVKDC", "create table Local(Id INTEGER, Name VARCHAR(20));"
-                          "insert into Local values (1, 'main')");
-    const struct {
-        const char* sql;
-        const char* expected;
-    } cases[] = {
-        {"select Name from Nvk.dbo.Product", "sibling"},
-        {"select Name from NVK.Dbo.Product", "sibling"},
-        {"select Name from nvk . DBO . Product", "sibling"},
-        {"select Name from NVKDC.dbo.Local", "main"},
-        {"select Name from Nvkdc.Dbo.Local", "main"},
-        {"select p.Name || '+' || l.Name as Name from Nvk.dbo.Product p join NVKDC.dbo.Local l "
-         "on l.Id = 1",
-         "sibling+main"},
-        {"select 'Nvk.dbo.Product' as Name", "Nvk.dbo.Product"},
-    };
-    for (const auto& c : cases) {
-        auto q = open(QString::fromUtf8(c.sql));
-        ASSERT_TRUE(q->isActive()) << c.sql;
-        EXPECT_EQ(q->fieldByName("Name").asString(), QString::fromUtf8(c.expected)) << c.sql;
-    }
-    EXPECT_EQ(exec(QStringLiteral("insert into Nvk.dbo.Product values (:Code, 'written')"),
-                   {{"Code", "P2"}}),
-              1);
-    EXPECT_EQ(server_.rows("NVK", "select Name from Product where Code = 'P2'"), (Rows{"written"}));
-}
-
 TEST(ServerOpening, MissingDatabaseOrFolderFailsAndCreatesNothing) {
     TempServer server({QStringLiteral("NVKDC")});
     const QStringList before = QDir(server.folder()).entryList(QDir::Files);
@@ -1094,40 +1013,6 @@ TEST_F(DbLayer, ServerFunctionsBehaveAsTheirNamesSay) {
     const QDateTime read = now->fieldByName("Now").asDateTime();
     EXPECT_LE(std::abs(read.secsTo(QDateTime::currentDateTime())), 5)
         << str(now->fieldByName("Now").asString());
-}
-
-TEST_F(DbLayer, ClientSideIfRunsTheStatementOnlyWhenTheConditionHolds) {
-    server_.exec("NVKDC", "create table Menu(Id INTEGER PRIMARY KEY, Caption VARCHAR(50));"
-                          "insert into Menu values (1, 'a)b')");
-    const struct {
-        const char* sql;
-        int id;
-        qint64 affected;
-    } cases[] = {
-        {"If Exists(select 1 from Menu where Id = :Id) update Menu set Caption = :Cap where "
-         "Id = :Id",
-         1, 1},
-        {"If Exists(select 1 from Menu where Id = :Id) update Menu set Caption = :Cap where "
-         "Id = :Id",
-         9, 0},
-        {"if not exists (select 1 from Menu where Id = :Id)\nbegin\n  insert into Menu(Id, "
-         "Caption) values (:Id, :Cap)\nend",
-         9, 1},
-        {"IF NOT EXISTS(SELECT 1 FROM Menu WHERE Id = :Id) BEGIN INSERT INTO Menu(Id, Caption) "
-         "VALUES (:Id, :Cap) END",
-         9, 0},
-        {"If Exists(select 1 from Menu where Caption <> 'a)b' and Id <> :Id) Begin update Menu "
-         "set Caption = :Cap || ' again' where Id = :Id End",
-         9, 1},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.sql);
-        EXPECT_EQ(exec(QString::fromUtf8(c.sql),
-                       {{"Id", c.id}, {"Cap", QStringLiteral("set %1").arg(c.id)}}),
-                  c.affected);
-    }
-    EXPECT_EQ(server_.rows("NVKDC", "select Id, Caption from Menu order by Id"),
-              (Rows{"1|set 1", "9|set 9 again"}));
 }
 
 // ---- document numbers ---------------------------------------------------------------------
