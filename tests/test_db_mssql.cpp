@@ -243,6 +243,8 @@ TEST(MssqlErrors, KindsFromNativeNumbersAndTheServersTextKept) {
          "Possible network error. ([FreeTDS][SQL Server]Read from the server failed)"},
         {"HYT00", 0, "Query timeout expired", DbErrorKind::Other,
          "SQL Server connection timed out. (Query timeout expired)"},
+        {"", 0, "[FreeTDS][SQL Server]Timeout expired", DbErrorKind::Other,
+         "SQL Server connection timed out. ([FreeTDS][SQL Server]Timeout expired)"},
         {"", 20003, "Adaptive Server connection timed out", DbErrorKind::Other,
          "SQL Server connection timed out. (Adaptive Server connection timed out)"},
         {"42S02", 208, "Invalid object name 'NoSuchTable'.", DbErrorKind::Other, ""},

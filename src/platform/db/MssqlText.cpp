@@ -215,7 +215,9 @@ QString wordError(const QString& sqlState, int nativeCode, const QString& native
     if (errorKind(sqlState, nativeCode) == DbErrorKind::Connection) {
         return QStringLiteral("Possible network error. (%1)").arg(nativeText);
     }
-    if (isTimeout(sqlState, nativeCode)) {
+    // FreeTDS reports a statement's time-out without a number.
+    if (isTimeout(sqlState, nativeCode) ||
+        (nativeCode == 0 && nativeText.contains(QLatin1String("Timeout expired")))) {
         return QStringLiteral("SQL Server connection timed out. (%1)").arg(nativeText);
     }
     return nativeText;
