@@ -23,8 +23,9 @@ namespace db {
 
 namespace {
 
-// Room for a text output of a procedure: Qt's driver sizes the buffer by the value bound.
-constexpr int kOutputTextSize = 4000;
+// Room for a text output of a procedure: Qt's driver sizes the buffer by the value bound, and
+// binds anything longer than 254 bytes as a long (text) parameter, which outputs cannot be.
+constexpr int kOutputTextSize = 254;
 
 QString uniqueConnectionName() {
     static QAtomicInteger<quint64> counter;
