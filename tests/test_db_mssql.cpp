@@ -65,7 +65,8 @@ TEST(MssqlStatements, NamedParametersBecomePositionalInOrderOfOccurrence) {
          "SET NOCOUNT ON;\nDeclare @Qty Int\nSet @Qty = ?\nselect @Qty * ? as q",
          {"Qty", "Qty"},
          true},
-        {"update T set A = :A; select A from T", "SET NOCOUNT ON;\nupdate T set A = ?; select A from T",
+        {"update T set A = :A; select A from T",
+         "SET NOCOUNT ON;\nupdate T set A = ?; select A from T",
          {"A"},
          true},
         // A lone trailing ';' or one in a literal makes no batch; three-part names stay.
@@ -120,8 +121,7 @@ TEST(MssqlStatements, ProceduresAreCalledThroughTheCallEscape) {
         {"", params({}), ""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(str(mssql::procedureCall(QString::fromUtf8(c.name), c.params)), c.call)
-            << c.name;
+        EXPECT_EQ(str(mssql::procedureCall(QString::fromUtf8(c.name), c.params)), c.call) << c.name;
     }
 }
 
@@ -129,9 +129,11 @@ TEST(MssqlStatements, ProceduresAreCalledThroughTheCallEscape) {
 ConnectionSettings settingsFor(const QString& server, const QString& database,
                                const QStringList& more = {}) {
     QStringList params{QStringLiteral("DATABASE NAME=") + database,
-                       QStringLiteral("SERVER NAME=") + server, QStringLiteral("USER NAME=qrv"),
+                       QStringLiteral("SERVER NAME=") + server,
+                       QStringLiteral("USER NAME=qrv"),
                        QStringLiteral("OPEN MODE=READ/WRITE"),
-                       QStringLiteral("MAX QUERY TIME=600"), QStringLiteral("PASSWORD=mahogany")};
+                       QStringLiteral("MAX QUERY TIME=600"),
+                       QStringLiteral("PASSWORD=mahogany")};
     return ConnectionSettings::fromParams(params + more);
 }
 
@@ -145,20 +147,32 @@ TEST(MssqlConnection, ConnectionStringsFromParameterLists) {
         QStringList more;
         QString expected;
     } cases[] = {
-        {"SQLSRV01", "QRV_CONFIG_NVK", {},
+        {"SQLSRV01",
+         "QRV_CONFIG_NVK",
+         {},
          "DRIVER={FreeTDS};SERVER=SQLSRV01;DATABASE=QRV_CONFIG_NVK" + tail},
-        {"sqlsrv01.chain.local,1433", " NVKDC ", {},
+        {"sqlsrv01.chain.local,1433",
+         " NVKDC ",
+         {},
          "DRIVER={FreeTDS};SERVER=sqlsrv01.chain.local;PORT=1433;DATABASE=NVKDC" + tail},
-        {"SQLSRV01\\OFFICE", "master", {},
+        {"SQLSRV01\\OFFICE",
+         "master",
+         {},
          "DRIVER={FreeTDS};SERVER=SQLSRV01\\OFFICE;DATABASE=master" + tail},
-        {"10.0.0.5\\OFFICE,50123", "nvkdc", {},
+        {"10.0.0.5\\OFFICE,50123",
+         "nvkdc",
+         {},
          "DRIVER={FreeTDS};SERVER=10.0.0.5\\OFFICE;PORT=50123;DATABASE=nvkdc" + tail},
         // Another driver named in the list: no FreeTDS settings, the port in the server.
-        {"SQLSRV01,1433", "NVKDC", {"ODBC DRIVER=ODBC Driver 18 for SQL Server"},
+        {"SQLSRV01,1433",
+         "NVKDC",
+         {"ODBC DRIVER=ODBC Driver 18 for SQL Server"},
          "DRIVER={ODBC Driver 18 for SQL Server};SERVER=SQLSRV01,1433;DATABASE=NVKDC;UID=qrv;"
          "PWD=mahogany;APP=ordertool"},
         // Values that would break the string are braced.
-        {"SQLSRV01", "NVKDC", {"PASSWORD=ma;ho}gany"},
+        {"SQLSRV01",
+         "NVKDC",
+         {"PASSWORD=ma;ho}gany"},
          "DRIVER={FreeTDS};SERVER=SQLSRV01;DATABASE=NVKDC;UID=qrv;PWD={ma;ho}}gany};"
          "TDS_Version=7.4;ClientCharset=UTF-8;APP=ordertool"},
     };
@@ -272,8 +286,8 @@ protected:
     std::pair<std::optional<DbError>, qint64> failureOf(const QString& server) {
         Connection c(QStringLiteral("Unreachable"));
         c.params() << QStringLiteral("DATABASE NAME=QRV_CONFIG_NVK")
-                   << QStringLiteral("SERVER NAME=") + server
-                   << QStringLiteral("USER NAME=qrv") << QStringLiteral("PASSWORD=mahogany");
+                   << QStringLiteral("SERVER NAME=") + server << QStringLiteral("USER NAME=qrv")
+                   << QStringLiteral("PASSWORD=mahogany");
         QElapsedTimer timer;
         timer.start();
         try {

@@ -415,14 +415,12 @@ TEST_P(DbContract, ConstraintErrorsAreWordedForTheErrorDialogAndKeepTheNativeTex
          pg   ? "violates not-null constraint"
          : ms ? "column does not allow nulls"
               : "NOT NULL constraint failed",
-         "23502",
-         db::DbErrorKind::NullNotAllowed},
+         "23502", db::DbErrorKind::NullNotAllowed},
         {"update Priced set Price = NULL", "Cannot insert the value NULL into column 'Price'",
          pg   ? "violates not-null constraint"
          : ms ? "column does not allow nulls"
               : "NOT NULL constraint failed",
-         "23502",
-         db::DbErrorKind::NullNotAllowed},
+         "23502", db::DbErrorKind::NullNotAllowed},
         {"insert into NoSuchTable values (1)", "NoSuchTable",
          pg ? "does not exist" : (ms ? "Invalid object name" : "no such table"), "42P01",
          db::DbErrorKind::Other},
@@ -541,12 +539,13 @@ TEST_P(DbContract, ClientSideIfRunsTheStatementOnlyWhenTheConditionHolds) {
 
 TEST_P(DbContract, ScriptBindsParametersAcrossStatements) {
     server_->exec("NVKDC", "create table Log(Id INTEGER PRIMARY KEY, Msg VARCHAR(20))");
-    db::Script script(QStringLiteral("main"),
-                      db::SqlSource("insert into Log(Id, Msg) values (:Id, :Msg)\n"
-                                    "  /  \n"
-                                    + dialect("update Log set Msg = Msg || :Suffix where Id = :ID\n") +
-                                    "/\n"
-                                    "insert into Log(Id, Msg) values (:id * 10 / 2, 'x/y:z?')\n"));
+    db::Script script(
+        QStringLiteral("main"),
+        db::SqlSource("insert into Log(Id, Msg) values (:Id, :Msg)\n"
+                      "  /  \n" +
+                      dialect("update Log set Msg = Msg || :Suffix where Id = :ID\n") +
+                      "/\n"
+                      "insert into Log(Id, Msg) values (:id * 10 / 2, 'x/y:z?')\n"));
     EXPECT_EQ(script.params().size(), 3u);
     script.paramByName(QStringLiteral("ID")).setValue(7);
     script.paramByName(QStringLiteral("msg")).setValue(QStringLiteral("it's"));

@@ -135,7 +135,8 @@ TEST(MssqlScript, EveryThreePartNameOfTheStatementsReachesATable) {
             const std::string table =
                 upper(m.captured(1).toStdString()) + "." + upper(m.captured(2).toStdString());
             ++names;
-            EXPECT_TRUE(declared.count(table)) << table << " named in " << f.fileName().toStdString();
+            EXPECT_TRUE(declared.count(table))
+                << table << " named in " << f.fileName().toStdString();
         }
     }
     EXPECT_GT(names, 10);
@@ -158,7 +159,8 @@ TEST(MssqlScript, ProceduresTakeTheParametersTheDataModulesPass) {
         const QString proc = c.proc->procedureName();
         SCOPED_TRACE(proc.toStdString());
         const QRegularExpression header(
-            QStringLiteral("USE \\[(\\w+)\\];(?:(?!USE \\[).)*?CREATE PROCEDURE dbo\\.%1\\b(.*?)\\nAS\\n")
+            QStringLiteral(
+                "USE \\[(\\w+)\\];(?:(?!USE \\[).)*?CREATE PROCEDURE dbo\\.%1\\b(.*?)\\nAS\\n")
                 .arg(proc),
             QRegularExpression::DotMatchesEverythingOption);
         const auto m = header.match(text);

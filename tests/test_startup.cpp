@@ -2,9 +2,9 @@
 #include "support/DemoServer.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

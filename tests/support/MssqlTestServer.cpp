@@ -37,8 +37,7 @@ std::unique_ptr<db::Connection> MssqlTestServer::connect(const QString& connecti
 }
 
 std::unique_ptr<db::MssqlSession> MssqlTestServer::session(const QString& database) const {
-    return std::make_unique<db::MssqlSession>(
-        db::ConnectionSettings::fromParams(params(database)));
+    return std::make_unique<db::MssqlSession>(db::ConnectionSettings::fromParams(params(database)));
 }
 
 void MssqlTestServer::resetDatabases(const QStringList& databases) const {

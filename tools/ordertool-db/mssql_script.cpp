@@ -65,8 +65,8 @@ std::string indexStatement(const std::string& statement) {
             filters.push_back(it->str() + " IS NOT NULL");
         }
     }
-    std::string out = "CREATE " + m[1].str() + "INDEX " + m[2].str() + " ON " + m[3].str() +
-                      " (" + m[4].str() + ")";
+    std::string out = "CREATE " + m[1].str() + "INDEX " + m[2].str() + " ON " + m[3].str() + " (" +
+                      m[4].str() + ")";
     for (std::size_t i = 0; i < filters.size(); ++i) {
         out += (i == 0 ? " WHERE " : " AND ") + filters[i];
     }
@@ -97,7 +97,8 @@ std::vector<std::string> statementsOf(const std::string& ddl) {
 // Tables of a piece of SQLite DDL whose key is generated.
 std::set<std::string> identityTables(const std::string& ddl) {
     std::set<std::string> names;
-    static const std::regex table(R"(CREATE TABLE (\w+) \(\s*Id INTEGER PRIMARY KEY AUTOINCREMENT)");
+    static const std::regex table(
+        R"(CREATE TABLE (\w+) \(\s*Id INTEGER PRIMARY KEY AUTOINCREMENT)");
     for (auto it = std::sregex_iterator(ddl.begin(), ddl.end(), table);
          it != std::sregex_iterator(); ++it) {
         names.insert(upper((*it)[1].str()));
@@ -332,7 +333,8 @@ void writeMssqlScript(std::ostream& out, Day today, bool force) {
     const auto databases = scriptDatabases();
 
     out << "-- The order tool's databases with demo data, for a test server.\n"
-           "-- Run with: sqlcmd -S <server> -U <login> -P <password> -i <this file>\n"
+           "-- Run with: sqlcmd -S <server> -U <login> -P <password> -f 65001 -i <this file>\n"
+           "-- (the file is UTF-8: -f 65001 keeps its Thai texts).\n"
            "-- Dates in the rows read year, month, day under every login language; filtered\n"
            "-- indexes and the procedures need the ANSI settings ODBC clients have.\n"
            "SET NOCOUNT ON;\nSET DATEFORMAT ymd;\nSET ANSI_NULLS ON;\nSET QUOTED_IDENTIFIER ON;\n"
@@ -347,8 +349,7 @@ void writeMssqlScript(std::ostream& out, Day today, bool force) {
     } else {
         out << "IF";
         for (std::size_t i = 0; i < databases.size(); ++i) {
-            out << (i == 0 ? " " : " OR ") << "DB_ID(N'" << databases[i]->name
-                << "') IS NOT NULL";
+            out << (i == 0 ? " " : " OR ") << "DB_ID(N'" << databases[i]->name << "') IS NOT NULL";
         }
         // NOEXEC keeps every later batch from running: nothing of an existing server changes.
         out << "\nBEGIN\n    RAISERROR(N'The server already holds the databases; the script "

@@ -4,7 +4,6 @@
 #include "platform/db/MssqlText.h"
 
 #include <QAtomicInteger>
-#include <algorithm>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSqlError>
@@ -12,6 +11,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QSqlResult>
+#include <algorithm>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -76,8 +76,8 @@ QVariant outputValue(const QVariant& v, FieldType type) {
         return {};
     }
     if (type == FieldType::Text) {
-        QString s = v.typeId() == QMetaType::QByteArray ? QString::fromUtf8(v.toByteArray())
-                                                       : v.toString();
+        QString s =
+            v.typeId() == QMetaType::QByteArray ? QString::fromUtf8(v.toByteArray()) : v.toString();
         const qsizetype end = s.indexOf(QChar(0));
         return end >= 0 ? s.left(end) : s;
     }
@@ -376,8 +376,7 @@ void MssqlSession::callProcedure(const QString& name, Params& params) {
         if (p.direction == ParamDirection::Input) {
             continue;
         }
-        const FieldType type =
-            p.direction == ParamDirection::Result ? FieldType::Integer : p.type;
+        const FieldType type = p.direction == ParamDirection::Result ? FieldType::Integer : p.type;
         p.value = outputValue(q.boundValue(positions[i]), type);
     }
     q.finish();

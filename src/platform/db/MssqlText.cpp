@@ -154,14 +154,14 @@ QString connectionString(const ConnectionSettings& settings) {
     }
     QStringList parts;
     // A driver name is braced always, as drivers' own documentation writes it.
-    parts << QStringLiteral("DRIVER={%1}").arg(QString(driver).replace(QLatin1Char('}'),
-                                                                        QLatin1String("}}")));
+    parts << QStringLiteral("DRIVER={%1}")
+                 .arg(QString(driver).replace(QLatin1Char('}'), QLatin1String("}}")));
     if (address->port > 0 && freeTds) {
         parts << QStringLiteral("SERVER=") + odbcValue(server)
               << QStringLiteral("PORT=%1").arg(address->port);
     } else if (address->port > 0) {
-        parts << QStringLiteral("SERVER=") + odbcValue(server + QStringLiteral(",%1")
-                                                                    .arg(address->port));
+        parts << QStringLiteral("SERVER=") +
+                     odbcValue(server + QStringLiteral(",%1").arg(address->port));
     } else {
         parts << QStringLiteral("SERVER=") + odbcValue(server);
     }
