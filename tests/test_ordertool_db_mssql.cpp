@@ -158,16 +158,18 @@ TEST(MssqlScript, ProceduresTakeTheParametersTheDataModulesPass) {
     for (const auto& c : cases) {
         const QString proc = c.proc->procedureName();
         SCOPED_TRACE(proc.toStdString());
+        // The database of the procedure is the one the last USE before it chose.
         const QRegularExpression header(
-            QStringLiteral(
-                "USE \\[(\\w+)\\];(?:(?!USE \\[).)*?CREATE PROCEDURE dbo\\.%1\\b(.*?)\\nAS\\n")
-                .arg(proc),
+            QStringLiteral("CREATE PROCEDURE dbo\\.%1\\b(.*?)\\nAS\\n").arg(proc),
             QRegularExpression::DotMatchesEverythingOption);
         const auto m = header.match(text);
         ASSERT_TRUE(m.hasMatch());
-        EXPECT_EQ(m.captured(1), QLatin1String(c.database));
+        const qsizetype use = text.lastIndexOf(QLatin1String("USE ["), m.capturedStart());
+        ASSERT_GE(use, 0);
+        EXPECT_EQ(text.mid(use + 5, text.indexOf(QLatin1Char(']'), use) - use - 5),
+                  QLatin1String(c.database));
         QStringList declared;
-        auto names = QRegularExpression(QStringLiteral("@(\\w+)")).globalMatch(m.captured(2));
+        auto names = QRegularExpression(QStringLiteral("@(\\w+)")).globalMatch(m.captured(1));
         while (names.hasNext()) {
             declared << names.next().captured(1).toUpper();
         }

@@ -209,8 +209,10 @@ MssqlSession::MssqlSession(const ConnectionSettings& settings)
 }
 
 MssqlSession::~MssqlSession() {
-    if (inTransaction_) {
-        connection_.database().rollback();
+    try {
+        rollback();
+    } catch (const DbError&) {
+        // The connection is gone, and the transaction with it.
     }
 }
 
@@ -394,23 +396,23 @@ ResultSet MssqlSession::run(const QString& sql, const QString& statementName) {
     return results(statementName, q, false);
 }
 
+// Transactions are the server's own statements, not the driver's manual-commit mode: in that
+// mode no transaction exists before the first statement, and a savepoint taken first fails.
 void MssqlSession::begin() {
     if (inTransaction_) {
         throw DbError(QStringLiteral("A transaction is already active on this connection."));
     }
-    QSqlDatabase db = connection_.database();
-    if (!db.transaction()) {
-        fail(QStringLiteral("BEGIN TRANSACTION"), db.lastError());
-    }
+    run(QStringLiteral("BEGIN TRANSACTION"), QStringLiteral("BEGIN TRANSACTION"));
     inTransaction_ = true;
 }
 
 void MssqlSession::commit() {
-    QSqlDatabase db = connection_.database();
-    if (!db.commit()) {
-        const QSqlError error = db.lastError();
+    try {
+        // Fails when the server has rolled the transaction back itself (a deadlock victim).
+        run(QStringLiteral("COMMIT TRANSACTION"), QStringLiteral("COMMIT"));
+    } catch (const DbError&) {
         rollback();
-        fail(QStringLiteral("COMMIT"), error);
+        throw;
     }
     inTransaction_ = false;
 }
@@ -420,10 +422,7 @@ void MssqlSession::rollback() {
         return;
     }
     inTransaction_ = false;
-    QSqlDatabase db = connection_.database();
-    if (!db.rollback()) {
-        fail(QStringLiteral("ROLLBACK"), db.lastError());
-    }
+    run(QStringLiteral("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION"), QStringLiteral("ROLLBACK"));
 }
 
 void MssqlSession::savepoint(const QString& name) {
