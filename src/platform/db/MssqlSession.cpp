@@ -11,7 +11,6 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QSqlResult>
-#include <algorithm>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -259,8 +258,10 @@ ResultSet MssqlSession::results(const QString& statementName, QSqlQuery& q, bool
             r.rowsAffected = qint64(r.rows.size());
             result = std::move(r);
         } else if (!batch && !result.hasRows()) {
-            // -1: the statement changed no rows it counts (a condition that did not hold).
-            result.rowsAffected = std::max(0, q.numRowsAffected());
+            // The last count given; -1 is none (a condition that did not hold, a COMMIT).
+            if (const int n = q.numRowsAffected(); n >= 0) {
+                result.rowsAffected = n;
+            }
         }
     };
     take();
