@@ -144,6 +144,43 @@ void limitTime(QSqlQuery& q, int seconds) {
     }
 }
 
+struct Diagnostic {
+    QString sqlState; // empty when the handle gave none
+    int nativeCode = 0;
+};
+
+// The server's error of a failed statement, read from its handle before the query is finished:
+// Qt's error keeps the number of the last message only, which after a failed statement is
+// mostly 3621 ("The statement has been terminated."), and no SQLSTATE at all.
+Diagnostic diagnosticOf(const QSqlQuery& q) {
+    Diagnostic first;
+    const QVariant handle = q.result() ? q.result()->handle() : QVariant();
+    if (handle.typeId() != QMetaType::VoidStar) {
+        return first;
+    }
+    SQLHANDLE statement = *static_cast<SQLHANDLE const*>(handle.constData());
+    for (SQLSMALLINT i = 1; statement && i < 20; ++i) {
+        SQLCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
+        SQLINTEGER native = 0;
+        SQLCHAR text[8];
+        SQLSMALLINT length = 0;
+        const SQLRETURN r = SQLGetDiagRec(SQL_HANDLE_STMT, statement, i, state, &native, text,
+                                          sizeof text, &length);
+        if (r != SQL_SUCCESS && r != SQL_SUCCESS_WITH_INFO) {
+            break;
+        }
+        const Diagnostic d{QString::fromLatin1(reinterpret_cast<const char*>(state)), int(native)};
+        // Class 01 is a warning or a message beside the error.
+        if (!d.sqlState.startsWith(QLatin1String("01"))) {
+            return d;
+        }
+        if (first.sqlState.isEmpty()) {
+            first = d;
+        }
+    }
+    return first;
+}
+
 QSql::ParamType paramType(ParamDirection d) {
     switch (d) {
     case ParamDirection::Input:
@@ -197,7 +234,8 @@ MssqlSession::MssqlSession(const ConnectionSettings& settings)
         const int code = mssqlNativeCode(e);
         // The server answered and refused (a login it does not know, a database it does not
         // have): its own words. Anything else never reached it.
-        if (code > 0 && code < 20000) {
+        if ((code > 0 && code < 20000) || native.contains(QLatin1String("Login failed")) ||
+            native.contains(QLatin1String("Cannot open database"))) {
             throw DbError(native, settings.databaseName, code, mssql::errorKind(state, code));
         }
         throw DbError(QStringLiteral("SQL Server does not exist or access denied. Possible "
@@ -215,9 +253,12 @@ MssqlSession::~MssqlSession() {
     }
 }
 
-void MssqlSession::fail(const QString& statementName, const QSqlError& error) {
-    const QString state = mssqlSqlState(error);
-    const int code = mssqlNativeCode(error);
+void MssqlSession::fail(const QString& statementName, QSqlQuery& q) {
+    const QSqlError error = q.lastError();
+    const Diagnostic d = diagnosticOf(q);
+    q.finish();
+    const QString state = d.sqlState.isEmpty() ? mssqlSqlState(error) : d.sqlState;
+    const int code = d.sqlState.isEmpty() ? mssqlNativeCode(error) : d.nativeCode;
     throw DbError(mssql::wordError(state, code, nativeText(error)), statementName, code,
                   mssql::errorKind(state, code));
 }
@@ -251,9 +292,7 @@ ResultSet MssqlSession::results(const QString& statementName, QSqlQuery& q, bool
                 r.rows.push_back(std::move(row));
             }
             if (q.lastError().isValid()) {
-                const QSqlError error = q.lastError();
-                q.finish();
-                fail(statementName, error);
+                fail(statementName, q);
             }
             r.rowsAffected = qint64(r.rows.size());
             result = std::move(r);
@@ -270,9 +309,7 @@ ResultSet MssqlSession::results(const QString& statementName, QSqlQuery& q, bool
     }
     // A later statement of a batch that failed ends the results with its error.
     if (q.lastError().isValid()) {
-        const QSqlError error = q.lastError();
-        q.finish();
-        fail(statementName, error);
+        fail(statementName, q);
     }
     q.finish();
     return result;
@@ -289,7 +326,7 @@ ResultSet MssqlSession::execute(const QString& statementName, const SqlText& sql
         ok = q.exec(p.text);
     } else {
         if (!q.prepare(p.text)) {
-            fail(statementName, q.lastError());
+            fail(statementName, q);
         }
         limitTime(q, maxQueryTimeSeconds_);
         for (int i = 0; i < p.names.size(); ++i) {
@@ -303,9 +340,7 @@ ResultSet MssqlSession::execute(const QString& statementName, const SqlText& sql
         ok = q.exec();
     }
     if (!ok) {
-        const QSqlError error = q.lastError();
-        q.finish();
-        fail(statementName, error);
+        fail(statementName, q);
     }
     return results(statementName, q, p.batch);
 }
@@ -329,7 +364,7 @@ void MssqlSession::callProcedure(const QString& name, Params& params) {
     q.setForwardOnly(true);
     q.setNumericalPrecisionPolicy(QSql::HighPrecision);
     if (!q.prepare(call)) {
-        fail(name, q.lastError());
+        fail(name, q);
     }
     limitTime(q, maxQueryTimeSeconds_);
     std::vector<int> positions; // of each parameter; -1 for none
@@ -352,9 +387,7 @@ void MssqlSession::callProcedure(const QString& name, Params& params) {
         q.bindValue(position++, value, paramType(p.direction));
     }
     if (!q.exec()) {
-        const QSqlError error = q.lastError();
-        q.finish();
-        fail(name, error);
+        fail(name, q);
     }
     // Qt's driver takes the outputs as the call returns: a procedure that returns rows first
     // has not sent them yet, and its outputs would read as what was bound.
@@ -363,9 +396,7 @@ void MssqlSession::callProcedure(const QString& name, Params& params) {
         rows = rows || q.isSelect();
     }
     if (q.lastError().isValid()) {
-        const QSqlError error = q.lastError();
-        q.finish();
-        fail(name, error);
+        fail(name, q);
     }
     if (rows) {
         q.finish();
@@ -390,9 +421,7 @@ ResultSet MssqlSession::run(const QString& sql, const QString& statementName) {
     q.setForwardOnly(true);
     q.setNumericalPrecisionPolicy(QSql::HighPrecision);
     if (!q.exec(sql)) {
-        const QSqlError error = q.lastError();
-        q.finish();
-        fail(statementName, error);
+        fail(statementName, q);
     }
     return results(statementName, q, false);
 }

@@ -37,7 +37,8 @@ public:
 
 private:
     ResultSet results(const QString& statementName, QSqlQuery& q, bool batch);
-    [[noreturn]] void fail(const QString& statementName, const QSqlError& error);
+    // Throws the error of the failed query, finishing it.
+    [[noreturn]] void fail(const QString& statementName, QSqlQuery& q);
     void checkIdentifier(const QString& name) const;
 
     QtSqlConnection connection_; // declared first: outlives every query
