@@ -150,8 +150,8 @@ struct Diagnostic {
 };
 
 // The server's error of a failed statement, read from its handle before the query is finished:
-// Qt's error keeps the number of the last message only, which after a failed statement is
-// mostly 3621 ("The statement has been terminated."), and no SQLSTATE at all.
+// Qt's error keeps the number of the last message only, which after a failed statement may be
+// 3621 ("The statement has been terminated."), and no SQLSTATE at all.
 Diagnostic diagnosticOf(const QSqlQuery& q) {
     Diagnostic first;
     const QVariant handle = q.result() ? q.result()->handle() : QVariant();
@@ -164,8 +164,13 @@ Diagnostic diagnosticOf(const QSqlQuery& q) {
         SQLINTEGER native = 0;
         SQLCHAR text[8];
         SQLSMALLINT length = 0;
+#ifdef Q_OS_WIN
+        const SQLRETURN r = SQLGetDiagRecA(SQL_HANDLE_STMT, statement, i, state, &native, text,
+                                           sizeof text, &length);
+#else
         const SQLRETURN r = SQLGetDiagRec(SQL_HANDLE_STMT, statement, i, state, &native, text,
                                           sizeof text, &length);
+#endif
         if (r != SQL_SUCCESS && r != SQL_SUCCESS_WITH_INFO) {
             break;
         }
