@@ -89,15 +89,6 @@ TEST(MssqlStatements, NamedParametersBecomePositionalInOrderOfOccurrence) {
     }
 }
 
-TEST(MssqlStatements, TheTextAsWrittenRunsWhateverVariantsOthersHave) {
-    SqlSource s(QStringLiteral("select Left(Name, 2) + '-' as N from Nvk.dbo.Product"));
-    s.variant(BackendKind::Sqlite, QStringLiteral("select \"Left\"(Name, 2) || '-' as N"));
-    s.variant(BackendKind::Mssql, QStringLiteral("select 1"));
-    s.notOn(BackendKind::Mssql);
-    EXPECT_EQ(s.textFor(BackendKind::Mssql), s.text());
-    EXPECT_NE(s.textFor(BackendKind::Sqlite), s.text());
-}
-
 TEST(MssqlStatements, ProceduresAreCalledThroughTheCallEscape) {
     auto params = [](std::initializer_list<std::pair<const char*, ParamDirection>> list) {
         Params p;

@@ -140,10 +140,6 @@ QString backendName(BackendKind kind) {
 }
 
 QString SqlSource::textFor(BackendKind kind) const {
-    // SQL Server is the server the texts are written for: it runs every one as written.
-    if (kind == BackendKind::Mssql) {
-        return text_;
-    }
     const auto it = variants_.constFind(int(kind));
     if (it != variants_.constEnd()) {
         return it.value();
