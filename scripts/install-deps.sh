@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-dev
           libgtest-dev fonts-thai-tlwg zlib1g-dev libfreexl-dev postgresql-15 libqt6sql6-psql libpq-dev
-          poppler-utils dpkg-dev file)
+          poppler-utils dpkg-dev file libqt6sql6-odbc tdsodbc unixodbc unixodbc-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,6 +1,8 @@
-// The database layer's contract held on every engine: the embedded server and PostgreSQL.
-// Each test body runs once per engine; on PostgreSQL it runs against a throw-away server
-// (or the one ORDERTOOL_TEST_PGSQL names) and is skipped, saying why, when there is none.
+// The database layer's contract held on every engine: the embedded server, PostgreSQL and
+// SQL Server. Each test body runs once per engine; on PostgreSQL it runs against a throw-away
+// server (or the one ORDERTOOL_TEST_PGSQL names), on SQL Server against the one
+// ORDERTOOL_TEST_MSSQL names (scripts/test-mssql.sh), and is skipped, saying why, when there
+// is none.
 // Also PostgreSQL's own parts: server names, prepared statements and failed transactions.
 
 #include "data/SharedStatements.h"
@@ -11,6 +13,7 @@
 #include "platform/db/PgsqlSession.h"
 #include "platform/db/Query.h"
 #include "platform/db/Script.h"
+#include "support/MssqlTestServer.h"
 #include "support/TempPgServer.h"
 #include "support/TempServer.h"
 
@@ -34,6 +37,7 @@
 
 namespace {
 
+using testing_support::MssqlTestServer;
 using testing_support::TempPgServer;
 using testing_support::TempServer;
 using Rows = std::vector<std::string>;
@@ -65,10 +69,18 @@ template <typename F> std::optional<db::DbError> dbErrorOf(F&& call) {
         }                                                                                          \
     } while (false)
 
-enum class Engine { Embedded, Pgsql };
+enum class Engine { Embedded, Pgsql, Mssql };
 
 const char* engineName(Engine e) {
-    return e == Engine::Embedded ? "Embedded" : "Pgsql";
+    switch (e) {
+    case Engine::Embedded:
+        return "Embedded";
+    case Engine::Pgsql:
+        return "Pgsql";
+    case Engine::Mssql:
+        break;
+    }
+    return "Mssql";
 }
 
 std::string engineTestName(const ::testing::TestParamInfo<Engine>& info) {
@@ -87,6 +99,11 @@ public:
     virtual QString serverName() const = 0;
     virtual void exec(const QString& database, const QString& sql) const = 0;
     virtual Rows rows(const QString& database, const QString& sql) const = 0;
+    // The lines a connection needs to reach a database of the server.
+    virtual QStringList params(const QString& database) const {
+        return {QStringLiteral("SERVER NAME=") + serverName(),
+                QStringLiteral("DATABASE NAME=") + database};
+    }
 };
 
 class EmbeddedServer : public EngineServer {
@@ -115,6 +132,21 @@ public:
     }
 };
 
+class MsServer : public EngineServer {
+public:
+    MsServer() { MssqlTestServer::shared().resetDatabases(kDatabases); }
+    QString serverName() const override { return MssqlTestServer::shared().serverName(); }
+    void exec(const QString& database, const QString& sql) const override {
+        MssqlTestServer::shared().exec(database, sql);
+    }
+    Rows rows(const QString& database, const QString& sql) const override {
+        return MssqlTestServer::shared().rows(database, sql);
+    }
+    QStringList params(const QString& database) const override {
+        return MssqlTestServer::shared().params(database);
+    }
+};
+
 // The connection "Main" on NVKDC of a fresh server of the engine under test. Tables are
 // made with types both engines read alike (integers, text), so rows compare as written.
 class DbContract : public ::testing::TestWithParam<Engine> {
@@ -126,6 +158,12 @@ protected:
                              << str(TempPgServer::shared().whyUnavailable());
             }
             server_ = std::make_unique<PgServer>();
+        } else if (GetParam() == Engine::Mssql) {
+            if (!MssqlTestServer::shared().available()) {
+                GTEST_SKIP() << "no SQL Server: "
+                             << str(MssqlTestServer::shared().whyUnavailable());
+            }
+            server_ = std::make_unique<MsServer>();
         } else {
             server_ = std::make_unique<EmbeddedServer>();
         }
@@ -135,14 +173,21 @@ protected:
     std::unique_ptr<db::Connection> connect(const QString& name,
                                             const QString& database = QStringLiteral("NVKDC")) {
         auto c = std::make_unique<db::Connection>(name);
-        c->params() << QStringLiteral("SERVER NAME=") + server_->serverName()
-                    << QStringLiteral("DATABASE NAME=") + database;
+        c->params() << server_->params(database);
         return c;
+    }
+
+    // SQL Server joins texts with '+' where the others write '||'.
+    QString dialect(QString sql) const {
+        if (GetParam() == Engine::Mssql) {
+            sql.replace(QLatin1String(" || "), QLatin1String(" + "));
+        }
+        return sql;
     }
 
     std::unique_ptr<db::Query> query(const QString& sql, const Bindings& bindings = {},
                                      const QString& connection = QStringLiteral("Main")) {
-        auto q = std::make_unique<db::Query>(connection, db::SqlSource(sql));
+        auto q = std::make_unique<db::Query>(connection, db::SqlSource(dialect(sql)));
         for (const auto& [name, value] : bindings) {
             q->paramByName(name).setValue(value);
         }
@@ -157,7 +202,8 @@ protected:
     std::unique_ptr<db::Connection> main_;
 };
 
-INSTANTIATE_TEST_SUITE_P(Engines, DbContract, ::testing::Values(Engine::Embedded, Engine::Pgsql),
+INSTANTIATE_TEST_SUITE_P(Engines, DbContract,
+                         ::testing::Values(Engine::Embedded, Engine::Pgsql, Engine::Mssql),
                          engineTestName);
 
 TEST_P(DbContract, RepeatedParameterTakesItsValueEverywhereWhateverTheCase) {
@@ -381,6 +427,7 @@ TEST_P(DbContract, ConstraintErrorsAreWordedForTheErrorDialogAndKeepTheNativeTex
     server_->exec("NVKDC", "create table Priced(Code VARCHAR(10) UNIQUE, Price INTEGER NOT NULL)");
     server_->exec("NVKDC", "insert into Priced values ('A', 1)");
     const bool pg = GetParam() == Engine::Pgsql;
+    const bool ms = GetParam() == Engine::Mssql;
     const struct {
         const char* sql;
         const char* worded;
@@ -389,17 +436,24 @@ TEST_P(DbContract, ConstraintErrorsAreWordedForTheErrorDialogAndKeepTheNativeTex
         db::DbErrorKind kind;
     } cases[] = {
         {"insert into Priced values ('A', 2)", "Cannot insert duplicate",
-         pg ? "duplicate key value violates unique constraint" : "UNIQUE constraint failed",
+         pg   ? "duplicate key value violates unique constraint"
+         : ms ? "Violation of UNIQUE KEY constraint"
+              : "UNIQUE constraint failed",
          "23505", db::DbErrorKind::DuplicateKey},
         {"insert into Priced values ('B', NULL)",
          "Cannot insert the value NULL into column 'Price'",
-         pg ? "violates not-null constraint" : "NOT NULL constraint failed", "23502",
-         db::DbErrorKind::NullNotAllowed},
+         pg   ? "violates not-null constraint"
+         : ms ? "column does not allow nulls"
+              : "NOT NULL constraint failed",
+         "23502", db::DbErrorKind::NullNotAllowed},
         {"update Priced set Price = NULL", "Cannot insert the value NULL into column 'Price'",
-         pg ? "violates not-null constraint" : "NOT NULL constraint failed", "23502",
-         db::DbErrorKind::NullNotAllowed},
+         pg   ? "violates not-null constraint"
+         : ms ? "column does not allow nulls"
+              : "NOT NULL constraint failed",
+         "23502", db::DbErrorKind::NullNotAllowed},
         {"insert into NoSuchTable values (1)", "NoSuchTable",
-         pg ? "does not exist" : "no such table", "42P01", db::DbErrorKind::Other},
+         pg ? "does not exist" : (ms ? "Invalid object name" : "no such table"), "42P01",
+         db::DbErrorKind::Other},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sql);
@@ -515,12 +569,13 @@ TEST_P(DbContract, ClientSideIfRunsTheStatementOnlyWhenTheConditionHolds) {
 
 TEST_P(DbContract, ScriptBindsParametersAcrossStatements) {
     server_->exec("NVKDC", "create table Log(Id INTEGER PRIMARY KEY, Msg VARCHAR(20))");
-    db::Script script(QStringLiteral("main"),
-                      db::SqlSource("insert into Log(Id, Msg) values (:Id, :Msg)\n"
-                                    "  /  \n"
-                                    "update Log set Msg = Msg || :Suffix where Id = :ID\n"
-                                    "/\n"
-                                    "insert into Log(Id, Msg) values (:id * 10 / 2, 'x/y:z?')\n"));
+    db::Script script(
+        QStringLiteral("main"),
+        db::SqlSource("insert into Log(Id, Msg) values (:Id, :Msg)\n"
+                      "  /  \n" +
+                      dialect("update Log set Msg = Msg || :Suffix where Id = :ID\n") +
+                      "/\n"
+                      "insert into Log(Id, Msg) values (:id * 10 / 2, 'x/y:z?')\n"));
     EXPECT_EQ(script.params().size(), 3u);
     script.paramByName(QStringLiteral("ID")).setValue(7);
     script.paramByName(QStringLiteral("msg")).setValue(QStringLiteral("it's"));
@@ -534,9 +589,13 @@ TEST_P(DbContract, ScriptBindsParametersAcrossStatements) {
 TEST_P(DbContract, MaxQueryTimeStopsARunawayStatementAndTheConnectionStaysUsable) {
     auto timed = connect(QStringLiteral("Timed"));
     timed->params() << QStringLiteral("MAX QUERY TIME=1");
-    auto runaway = query(QStringLiteral("with recursive n(x) as (select 1 union all select x + 1 "
-                                        "from n where x < 500000000) select count(*) as c from n"),
-                         {}, QStringLiteral("Timed"));
+    const QString recursive =
+        GetParam() == Engine::Mssql
+            ? QStringLiteral("with n(x) as (select 1 union all select x + 1 from n where x < "
+                             "500000000) select count(*) as c from n option (maxrecursion 0)")
+            : QStringLiteral("with recursive n(x) as (select 1 union all select x + 1 from n "
+                             "where x < 500000000) select count(*) as c from n");
+    auto runaway = query(recursive, {}, QStringLiteral("Timed"));
     const auto e = dbErrorOf([&] { runaway->open(); });
     ASSERT_TRUE(e);
     EXPECT_TRUE(e->message().contains(QStringLiteral("SQL Server connection timed out")))

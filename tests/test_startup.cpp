@@ -2,8 +2,10 @@
 #include "support/DemoServer.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -104,6 +106,28 @@ TEST_F(Startup, AServerThatDoesNotExistEndsWithAClearMessage) {
     EXPECT_EQ(o.exitCode, 1);
     EXPECT_TRUE(o.output.startsWith(QStringLiteral("MESSAGE: SQL Server does not exist")))
         << o.output.toStdString();
+}
+
+// Server.Dat naming a SQL Server that refuses the connection, or takes it and never answers.
+TEST_F(Startup, ASqlServerThatIsNotThereEndsAsAnyUnreachableServer) {
+    QTcpServer silent; // the system accepts connections for it; it never answers
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    quint16 closed = 0;
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost);
+        closed = probe.serverPort();
+    }
+    for (const quint16 port : {closed, silent.serverPort()}) {
+        writeServerDat(QStringLiteral("127.0.0.1,%1").arg(port));
+        QElapsedTimer timer;
+        timer.start();
+        const Outcome o = run({"101", "1", "NVKDC", "x", "4"});
+        EXPECT_EQ(o.exitCode, 1) << port;
+        EXPECT_TRUE(o.output.startsWith(QStringLiteral("MESSAGE: SQL Server does not exist")))
+            << o.output.toStdString();
+        EXPECT_LT(timer.elapsed(), 25000) << "past the login time-out";
+    }
 }
 
 TEST_F(Startup, RunsTwiceOnTheSameConfigurationAndFallsBackToQrvConfig) {

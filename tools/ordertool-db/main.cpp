@@ -3,10 +3,12 @@
 //   ordertool-db init --server sqlite:<folder> --demo
 //   ordertool-db init --server sqlite:<folder> --scale [--branches N] [--units N] [--tranbranch N]
 //   ordertool-db init --server pgsql://[user[:password]@]host[:port]/database --demo
+//   ordertool-db script --kind mssql --demo [--force] > server.sql
 //
 // An embedded server is a folder holding one SQLite file per database; a PostgreSQL server is
 // one database holding a schema per database.
 
+#include "mssql_script.h"
 #include "pgsql_writer.h"
 #include "platform/db/PgsqlBackend.h"
 #include "server_data.h"
@@ -70,6 +72,7 @@ std::string helpText() {
            "                    [--tranbranch N] [--force]\n"
            "  ordertool-db init --server pgsql://[user[:password]@]host[:port]/database\n"
            "                    --demo|--scale ... [--force]\n"
+           "  ordertool-db script --kind mssql --demo [--force] > server.sql\n"
            "  ordertool-db --help\n"
            "\n"
            "Creates a database server: on sqlite:<folder> one file <folder>/<NAME>.sqlite per\n"
@@ -82,6 +85,10 @@ std::string helpText() {
            "The company database "
         << kCompanyDb
         << " is registered in the configuration database.\n"
+           "script --kind mssql writes a T-SQL script that makes the same databases, the demo\n"
+           "rows, the procedures and the program's login on an empty SQL Server (run it with\n"
+           "sqlcmd); with --force it drops those databases first, without it it changes\n"
+           "nothing on a server that has them.\n"
            "\n"
            "  --demo          about 40 branches, 300 products and documents in every state\n"
            "  --scale         a large company for benchmarks\n"
@@ -344,6 +351,35 @@ int run(const Options& options) {
     return 0;
 }
 
+// ordertool-db script --kind mssql --demo [--force]: the script on standard output.
+int runScript(const std::vector<std::string>& args) {
+    std::string kind;
+    bool demo = false;
+    bool force = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--kind" && i + 1 < args.size()) {
+            kind = args[++i];
+        } else if (args[i].rfind("--kind=", 0) == 0) {
+            kind = args[i].substr(7);
+        } else if (args[i] == "--demo") {
+            demo = true;
+        } else if (args[i] == "--force") {
+            force = true;
+        } else {
+            throw UsageError("unknown option '" + args[i] + "' of script");
+        }
+    }
+    if (kind != "mssql") {
+        throw UsageError("script needs --kind mssql");
+    }
+    if (!demo) {
+        throw UsageError("script needs --demo (the only data it writes)");
+    }
+    writeMssqlScript(std::cout, localToday(), force);
+    std::cout.flush();
+    return std::cout ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -357,6 +393,9 @@ int main(int argc, char** argv) {
         }
     }
     try {
+        if (!args.empty() && args[0] == "script") {
+            return runScript(args);
+        }
         return run(parseArguments(args));
     } catch (const UsageError& e) {
         std::fprintf(stderr, "ordertool-db: %s\nTry 'ordertool-db --help'.\n", e.what());

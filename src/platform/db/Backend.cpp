@@ -1,6 +1,7 @@
 #include "platform/db/Backend.h"
 
 #include "platform/db/DbError.h"
+#include "platform/db/MssqlBackend.h"
 #include "platform/db/PgsqlBackend.h"
 #include "platform/db/SqliteBackend.h"
 
@@ -13,6 +14,8 @@ std::vector<std::unique_ptr<Backend>>& backends() {
         std::vector<std::unique_ptr<Backend>> l;
         l.push_back(std::make_unique<SqliteBackend>());
         l.push_back(std::make_unique<PgsqlBackend>());
+        // Last: it takes every name without a kind prefix.
+        l.push_back(std::make_unique<MssqlBackend>());
         return l;
     }();
     return list;
