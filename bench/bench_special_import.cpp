@@ -96,7 +96,10 @@ int main(int argc, char** argv) {
 
     TFrOrderSpecial form;
     form.show();
-    QTest::qWaitForWindowExposed(&form);
+    if (!QTest::qWaitForWindowExposed(&form)) {
+        std::fprintf(stderr, "the window was never shown\n");
+        return 1;
+    }
     form.EdOrderNoExit();
     db::Query branch(QStringLiteral("DMDATA"),
                      db::SqlSource("select BranchCode from QRV_CONFIG_Nvk.dbo.Branch where "

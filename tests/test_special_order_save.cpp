@@ -180,7 +180,7 @@ TEST_F(SpecialSave, PickGroupsAndPickingNumbers) {
 TEST_F(SpecialSave, StoredValuesAreTheLinesTrimmedAndRounded) {
     // A 16-character barcode is stored as its first 15, which must name a unit too.
     const QString long16 = QStringLiteral("9912345678901234");
-    for (const QString db : {QStringLiteral("Nvk.dbo."), QString()}) {
+    for (const QString& db : {QStringLiteral("Nvk.dbo."), QString()}) {
         exec(QStringLiteral("insert into %1ProductUnits (Id, Product, Barcode, UnitName, "
                             "Fraction, SmallUnitFlag) values (990001, 1, :p0, 'ขวด', 1, 'Y')")
                  .arg(db),

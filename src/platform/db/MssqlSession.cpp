@@ -350,6 +350,29 @@ ResultSet MssqlSession::execute(const QString& statementName, const SqlText& sql
     return results(statementName, q, p.batch);
 }
 
+void MssqlSession::check(const QString& statementName, const SqlText& sql) {
+    // Compiled by the server and not run: under NOEXEC it stops after compiling the batch (a
+    // table the batch itself would create is resolved only when it runs).
+    const mssql::Positional p = mssql::positional(sql);
+    QSqlQuery q(connection_.database());
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SET NOEXEC ON;\n") + p.text +
+                   QStringLiteral("\n;SET NOEXEC OFF;"))) {
+        fail(statementName, q); // nothing ran: NOEXEC was not set
+    }
+    for (int i = 0; i < p.names.size(); ++i) {
+        q.bindValue(i, QVariant(QMetaType::fromType<QString>()));
+    }
+    if (!q.exec()) {
+        QSqlQuery off(connection_.database());
+        off.exec(QStringLiteral("SET NOEXEC OFF"));
+        fail(statementName, q);
+    }
+    while (q.nextResult()) {
+    }
+    q.finish();
+}
+
 void MssqlSession::callProcedure(const QString& name, Params& params) {
     const QString call = mssql::procedureCall(name, params);
     if (call.isEmpty()) {

@@ -22,6 +22,7 @@ public:
 
     ResultSet execute(const QString& statementName, const SqlText& sql,
                       const Params& params) override;
+    void check(const QString& statementName, const SqlText& sql) override;
     void callProcedure(const QString& name, Params& params) override;
 
     void begin() override;

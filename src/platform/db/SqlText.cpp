@@ -2,6 +2,8 @@
 
 #include "platform/db/DbError.h"
 
+#include <stdexcept>
+
 #include <QRegularExpression>
 
 namespace db {
@@ -137,6 +139,12 @@ QString backendName(BackendKind kind) {
         return QStringLiteral("mssql");
     }
     return QString();
+}
+
+void SqlSource::writtenFor(BackendKind kind) {
+    if (kind == BackendKind::Mssql) {
+        throw std::logic_error("statements run on SQL Server as written: no variant for it");
+    }
 }
 
 QString SqlSource::textFor(BackendKind kind) const {

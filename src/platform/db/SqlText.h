@@ -75,12 +75,16 @@ public:
     SqlSource() = default;
     SqlSource(QString text) : text_(std::move(text)) {}
     SqlSource(const char* text) : text_(QString::fromUtf8(text)) {}
+    // The texts are written for SQL Server, which runs them as they are: it takes no variant
+    // and cannot be excluded (std::logic_error).
     SqlSource& variant(BackendKind kind, const QString& text) {
+        writtenFor(kind);
         variants_.insert(int(kind), text);
         return *this;
     }
     // The text as written does not run on that backend.
     SqlSource& notOn(BackendKind kind) {
+        writtenFor(kind);
         notOn_.insert(int(kind), true);
         return *this;
     }
@@ -91,6 +95,8 @@ public:
     bool hasVariant(BackendKind kind) const { return variants_.contains(int(kind)); }
 
 private:
+    static void writtenFor(BackendKind kind);
+
     QString text_;
     QHash<int, QString> variants_;
     QHash<int, bool> notOn_;
