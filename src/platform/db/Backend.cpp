@@ -4,6 +4,8 @@
 #include "platform/db/PgsqlBackend.h"
 #include "platform/db/SqliteBackend.h"
 
+#include <algorithm>
+
 namespace db {
 
 namespace {
@@ -41,6 +43,19 @@ QString ConnectionSettings::value(const QString& key) const {
         }
     }
     return result;
+}
+
+std::vector<std::vector<QVariant>> BufferedCursor::fetch(int maxRows) {
+    std::vector<std::vector<QVariant>> slice;
+    const size_t end = std::min(result_.rows.size(), next_ + size_t(std::max(maxRows, 0)));
+    slice.reserve(end - next_);
+    for (; next_ < end; ++next_) {
+        slice.push_back(std::move(result_.rows[next_]));
+    }
+    if (atEnd()) {
+        result_.rows = {}; // read: the memory goes back at once
+    }
+    return slice;
 }
 
 Backend& Backend::forServer(const QString& serverName) {

@@ -2,10 +2,17 @@
 
 #include "platform/db/DbError.h"
 
+#include <QElapsedTimer>
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <limits>
 
 namespace db {
+
+namespace {
+constexpr int kNextSlice = 256; // rows read when next() passes the last row read
+} // namespace
 
 // ---- Field ----------------------------------------------------------------------------
 
@@ -92,6 +99,57 @@ void Dataset::open() {
     emit afterOpen();
 }
 
+int Dataset::fetchMore(int maxRows, int budgetMs) {
+    if (!canFetchMore() || maxRows <= 0) {
+        return 0;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<Row> fetched;
+    // Small chunks first: a sparse result may take a long scan for each row, and the rows
+    // found so far should not wait for it.
+    int chunk = 1;
+    while (int(fetched.size()) < maxRows && moreRows()) {
+        std::vector<Row> part = fetchRows(std::min(chunk, maxRows - int(fetched.size())));
+        std::move(part.begin(), part.end(), std::back_inserter(fetched));
+        chunk = std::min(chunk * 2, 256);
+        if (budgetMs > 0 && !fetched.empty() && clock.elapsed() >= budgetMs) {
+            break;
+        }
+    }
+    if (fetched.empty()) {
+        return 0;
+    }
+    const int first = int(rows_.size());
+    const int last = first + int(fetched.size()) - 1;
+    if (!disabled_) {
+        emit rowsAboutToBeAppended(first, last);
+    }
+    rows_.reserve(rows_.size() + fetched.size());
+    for (Row& r : fetched) {
+        r.seq = std::floor(highestSeq_) + 1;
+        highestSeq_ = r.seq;
+        r.old = r.values;
+        rows_.push_back(std::move(r));
+    }
+    if (cur_ < 0 && state_ == DatasetState::Browse) {
+        cur_ = 0;
+        eof_ = false;
+    }
+    if (disabled_) {
+        pendingRefresh_ = true;
+    } else {
+        emit rowsAppended();
+    }
+    return int(fetched.size());
+}
+
+void Dataset::fetchAll() {
+    while (canFetchMore()) {
+        fetchMore(std::numeric_limits<int>::max());
+    }
+}
+
 void Dataset::close() {
     if (!isActive()) {
         return;
@@ -137,6 +195,7 @@ void Dataset::first() {
 
 void Dataset::last() {
     ensureBrowse();
+    fetchAll();
     cur_ = int(rows_.size()) - 1;
     eof_ = true;
     bof_ = rows_.empty();
@@ -147,6 +206,9 @@ void Dataset::last() {
 
 void Dataset::next() {
     ensureBrowse();
+    if (cur_ + 1 >= int(rows_.size()) && canFetchMore()) {
+        fetchMore(kNextSlice);
+    }
     if (cur_ + 1 < int(rows_.size())) {
         ++cur_;
         bof_ = false;
@@ -173,6 +235,9 @@ void Dataset::prior() {
 
 void Dataset::setRecNo(int recNo) {
     ensureBrowse();
+    while (recNo > int(rows_.size()) && canFetchMore()) {
+        fetchMore(recNo - int(rows_.size()));
+    }
     if (recNo < 1 || recNo > int(rows_.size())) {
         return;
     }
@@ -404,6 +469,7 @@ void Dataset::setFieldValue(Field& field, const QVariant& value) {
 
 bool Dataset::locate(const QString& fieldName, const QVariant& value, LocateOptions options) {
     ensureBrowse();
+    fetchAll();
     const Field& f = fieldByName(fieldName);
     const QString wanted = variantToText(value);
     const auto cs = options.caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive;

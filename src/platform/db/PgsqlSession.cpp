@@ -11,6 +11,10 @@
 #include <QSqlField>
 #include <QSqlRecord>
 #include <QTimeZone>
+#include <algorithm>
+#include <deque>
+#include <iterator>
+#include <limits>
 #include <optional>
 
 namespace db {
@@ -176,6 +180,11 @@ PgsqlSession::PgsqlSession(const PgsqlAddress& address, const ConnectionSettings
 }
 
 PgsqlSession::~PgsqlSession() {
+    try {
+        detachCursors();
+    } catch (const DbError&) {
+        // The session goes regardless; a cursor that failed has let go of its query.
+    }
     prepared_.clear();
     if (inTransaction_) {
         QSqlQuery q(connection_.database());
@@ -321,13 +330,8 @@ ResultSet PgsqlSession::runQuery(const QString& statementName, QSqlQuery& q, boo
     return result;
 }
 
-ResultSet PgsqlSession::execute(const QString& statementName, const SqlText& sql,
-                                const Params& params) {
-    ResultSet result;
-    if (runClientSideIf(*this, statementName, sql, params, &result)) {
-        return result;
-    }
-    const Adapted& a = adapted(sql);
+QList<QVariant> PgsqlSession::boundValues(const QString& statementName, const Adapted& a,
+                                          const Params& params) const {
     QList<QVariant> values;
     values.reserve(a.names.size());
     for (const QString& n : a.names) {
@@ -337,6 +341,18 @@ ResultSet PgsqlSession::execute(const QString& statementName, const SqlText& sql
         }
         values << boundValue(p->value);
     }
+    return values;
+}
+
+ResultSet PgsqlSession::execute(const QString& statementName, const SqlText& sql,
+                                const Params& params) {
+    detachCursors();
+    ResultSet result;
+    if (runClientSideIf(*this, statementName, sql, params, &result)) {
+        return result;
+    }
+    const Adapted& a = adapted(sql);
+    const QList<QVariant> values = boundValues(statementName, a, params);
     if (!a.preparable) {
         if (!values.isEmpty()) {
             throw DbError(QStringLiteral("Only queries and data changes take parameters on this "
@@ -368,7 +384,127 @@ ResultSet PgsqlSession::execute(const QString& statementName, const SqlText& sql
     }
 }
 
+// Reads the rows of a prepared query of the session as the driver receives them (a
+// forward-only query of the Qt driver runs in libpq's single-row mode).
+class PgsqlCursor : public Cursor {
+public:
+    PgsqlCursor(PgsqlSession* session, QString statementName, QSqlQuery* q)
+        : session_(session), statementName_(std::move(statementName)), q_(q) {
+        const QSqlRecord record = q->record();
+        for (int c = 0; c < record.count(); ++c) {
+            const QSqlField f = record.field(c);
+            const FieldType type = fieldTypeOf(f);
+            columns_.push_back(
+                {f.name(), type, type == FieldType::Text && f.length() > 0 ? f.length() : 0});
+        }
+        session_->cursors_.push_back(this);
+    }
+    ~PgsqlCursor() override { release(); }
+
+    const std::vector<ColumnInfo>& columns() const override { return columns_; }
+    bool atEnd() const override { return !q_ && ahead_.empty(); }
+
+    std::vector<std::vector<QVariant>> fetch(int maxRows) override {
+        const size_t wanted = size_t(std::max(maxRows, 0));
+        readAhead(wanted);
+        std::vector<std::vector<QVariant>> slice;
+        const size_t n = std::min(wanted, ahead_.size());
+        slice.reserve(n);
+        std::move(ahead_.begin(), ahead_.begin() + qsizetype(n), std::back_inserter(slice));
+        ahead_.erase(ahead_.begin(), ahead_.begin() + qsizetype(n));
+        return slice;
+    }
+
+    void detach() { readAhead(std::numeric_limits<size_t>::max()); }
+
+private:
+    void readAhead(size_t rows) {
+        while (q_ && ahead_.size() < rows) {
+            if (!q_->next()) {
+                const QSqlError error = q_->lastError();
+                release();
+                if (error.type() != QSqlError::NoError) {
+                    session_->fail(statementName_, error);
+                }
+                return;
+            }
+            std::vector<QVariant> row;
+            row.reserve(columns_.size());
+            for (int c = 0; c < int(columns_.size()); ++c) {
+                row.push_back(readValue(q_->value(c), columns_[c].type));
+            }
+            ahead_.push_back(std::move(row));
+        }
+    }
+
+    void release() {
+        if (!q_) {
+            return;
+        }
+        auto& open = session_->cursors_;
+        open.erase(std::remove(open.begin(), open.end(), this), open.end());
+        q_->finish();
+        q_ = nullptr;
+    }
+
+    PgsqlSession* session_;
+    QString statementName_;
+    QSqlQuery* q_; // a prepared query of the session, not owned
+    std::vector<ColumnInfo> columns_;
+    std::deque<std::vector<QVariant>> ahead_;
+};
+
+std::unique_ptr<Cursor> PgsqlSession::openCursor(const QString& statementName, const SqlText& sql,
+                                                 const Params& params) {
+    detachCursors();
+    static const QRegularExpression query(QStringLiteral("^\\s*\\(*\\s*(select|with|values)\\b"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    if (!query.match(sql.original()).hasMatch()) {
+        return Session::openCursor(statementName, sql, params);
+    }
+    const Adapted& a = adapted(sql);
+    if (!a.preparable) {
+        return Session::openCursor(statementName, sql, params);
+    }
+    const QList<QVariant> values = boundValues(statementName, a, params);
+    auto start = [&]() -> QSqlQuery& {
+        QSqlQuery& q = prepared(statementName, a.text);
+        for (int i = 0; i < values.size(); ++i) {
+            q.bindValue(i, values[i]);
+        }
+        if (!q.exec()) {
+            const QSqlError error = q.lastError();
+            q.finish();
+            fail(statementName, error);
+        }
+        return q;
+    };
+    QSqlQuery* q = nullptr;
+    try {
+        q = &start();
+    } catch (const DbError& e) {
+        // Prepared before a table's columns changed: prepared anew, once (as execute does).
+        if (e.sqlState() != QLatin1String("0A000") || inTransaction_) {
+            throw;
+        }
+        prepared_.erase(a.text);
+        q = &start();
+    }
+    if (!q->isSelect()) {
+        q->finish();
+        return std::make_unique<BufferedCursor>(ResultSet{});
+    }
+    return std::make_unique<PgsqlCursor>(this, statementName, q);
+}
+
+void PgsqlSession::detachCursors() {
+    while (!cursors_.empty()) {
+        cursors_.back()->detach();
+    }
+}
+
 void PgsqlSession::callProcedure(const QString& name, Params& params) {
+    detachCursors();
     // A procedure is a function of the public schema returning one row: its inputs by
     // position in the order declared, a column for each output and for the result.
     static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]{0,62}$"));
@@ -430,6 +566,7 @@ void PgsqlSession::callProcedure(const QString& name, Params& params) {
 }
 
 void PgsqlSession::run(const QString& sql, const QString& statementName) {
+    detachCursors();
     QSqlQuery q(connection_.database());
     q.setForwardOnly(true);
     runQuery(statementName, q, false, sql);
