@@ -3,8 +3,10 @@
 #include "platform/db/DbError.h"
 
 #include <QElapsedTimer>
+#include <QTimerEvent>
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <iterator>
 #include <limits>
 
@@ -55,6 +57,26 @@ void Field::setValue(const QVariant& value) {
 
 Dataset::Dataset(QObject* parent) : QObject(parent) {}
 Dataset::~Dataset() = default;
+
+void Dataset::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != retireTimer_) {
+        QObject::timerEvent(event);
+        return;
+    }
+    // Freed a part at a time, so no slice of the next list waits long.
+    constexpr size_t kFreedAtOnce = 16384;
+    if (!retired_.empty()) {
+        std::vector<Row>& rows = retired_.back();
+        rows.resize(rows.size() > kFreedAtOnce ? rows.size() - kFreedAtOnce : 0);
+        if (rows.empty()) {
+            retired_.pop_back();
+        }
+    }
+    if (retired_.empty()) {
+        killTimer(retireTimer_);
+        retireTimer_ = 0;
+    }
+}
 
 QString Dataset::objectNameOr() const {
     return objectName().isEmpty() ? QStringLiteral("dataset") : objectName();
@@ -109,15 +131,23 @@ int Dataset::fetchMore(int maxRows, int budgetMs) {
     // Small chunks first: a sparse result may take a long scan for each row, and the rows
     // found so far should not wait for it.
     int chunk = 1;
-    while (int(fetched.size()) < maxRows && moreRows()) {
-        std::vector<Row> part = fetchRows(std::min(chunk, maxRows - int(fetched.size())));
-        std::move(part.begin(), part.end(), std::back_inserter(fetched));
-        chunk = std::min(chunk * 2, 256);
-        if (budgetMs > 0 && !fetched.empty() && clock.elapsed() >= budgetMs) {
-            break;
+    std::exception_ptr failure;
+    try {
+        while (int(fetched.size()) < maxRows && moreRows()) {
+            std::vector<Row> part = fetchRows(std::min(chunk, maxRows - int(fetched.size())));
+            std::move(part.begin(), part.end(), std::back_inserter(fetched));
+            chunk = std::min(chunk * 2, 256);
+            if (budgetMs > 0 && !fetched.empty() && clock.elapsed() >= budgetMs) {
+                break;
+            }
         }
+    } catch (...) {
+        failure = std::current_exception(); // the rows read before it still join the list
     }
     if (fetched.empty()) {
+        if (failure) {
+            std::rethrow_exception(failure);
+        }
         return 0;
     }
     const int first = int(rows_.size());
@@ -141,6 +171,9 @@ int Dataset::fetchMore(int maxRows, int budgetMs) {
     } else {
         emit rowsAppended();
     }
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
     return int(fetched.size());
 }
 
@@ -156,7 +189,15 @@ void Dataset::close() {
     }
     doClose();
     state_ = DatasetState::Inactive;
+    // A long list takes a while to free: that waits until pending events (the next search's
+    // first rows among them) are handled. Without an event loop the next close frees it.
+    if (!rows_.empty()) {
+        retired_.push_back(std::move(rows_));
+    }
     rows_.clear();
+    if (!retired_.empty() && retireTimer_ == 0) {
+        retireTimer_ = startTimer(0); // a timer: it runs after the posted events (the paint)
+    }
     deleted_.clear();
     buffer_ = Row{};
     cur_ = -1;

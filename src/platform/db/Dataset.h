@@ -167,6 +167,8 @@ protected:
     // The rows were replaced as a whole (open, close, deletions put back).
     virtual void rowsReset() {}
 
+    void timerEvent(QTimerEvent* event) override;
+
     Row makeRow(std::vector<QVariant> values);
     void notifyLayout();
     void ensureBrowse();
@@ -195,6 +197,8 @@ private:
     void renumber();
     int positionOf(Bookmark b) const; // -1 when no row has it
 
+    std::vector<std::vector<Row>> retired_; // rows of earlier closes, freed between events
+    int retireTimer_ = 0;
     DatasetState state_ = DatasetState::Inactive;
     int cur_ = -1;
     bool eof_ = true;

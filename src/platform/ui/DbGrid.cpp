@@ -124,7 +124,7 @@ void DbGrid::resizeEvent(QResizeEvent* event) {
 QModelIndex DbGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
     db::Dataset* ds = dataset();
     if (ds && ds->canFetchMore()) {
-        if (action == MoveEnd) {
+        if (action == MoveEnd && modifiers.testFlag(Qt::ControlModifier)) {
             // The last row is the last of the whole result: read the rest first.
             QApplication::setOverrideCursor(Qt::WaitCursor);
             guard([ds] { ds->fetchAll(); })();
