@@ -47,13 +47,17 @@ QString ConnectionSettings::value(const QString& key) const {
 
 std::vector<std::vector<QVariant>> BufferedCursor::fetch(int maxRows) {
     std::vector<std::vector<QVariant>> slice;
+    if (atEnd()) {
+        return slice;
+    }
     const size_t end = std::min(result_.rows.size(), next_ + size_t(std::max(maxRows, 0)));
     slice.reserve(end - next_);
     for (; next_ < end; ++next_) {
         slice.push_back(std::move(result_.rows[next_]));
     }
-    if (atEnd()) {
+    if (next_ >= result_.rows.size()) {
         result_.rows = {}; // read: the memory goes back at once
+        next_ = 0;
     }
     return slice;
 }

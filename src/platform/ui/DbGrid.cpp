@@ -131,7 +131,8 @@ QModelIndex DbGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifi
             QApplication::restoreOverrideCursor();
         } else if (action == MoveDown || action == MoveNext || action == MovePageDown) {
             // Keys typed ahead of the slices read between events still move as far as asked.
-            const int page = std::max(1, viewport()->height() / rowHeight(0));
+            const int page = std::max(1, viewport()->height() /
+                                             std::max(1, verticalHeader()->defaultSectionSize()));
             const int wanted = currentIndex().row() + 1 + (action == MovePageDown ? page : 1);
             guard([ds, wanted] {
                 while (ds->recordCount() < wanted && ds->canFetchMore()) {
