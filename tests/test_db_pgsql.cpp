@@ -636,6 +636,61 @@ TEST_P(DbCursor, YieldsTheRowsOfTheWholeResultInSlicesOfAnySize) {
     EXPECT_TRUE(none->atEnd());
 }
 
+// Every type the layer knows reads alike through a cursor and through execute(): column
+// types and sizes, values and empty values; values bound to parameters of each type match.
+TEST_P(DbCursor, TypesAndParametersReadAsExecuteReadsThem) {
+    server_->exec("NVKDC", "create table Typed(Id INTEGER PRIMARY KEY, T VARCHAR(40), I BIGINT, "
+                           "F FLOAT, N DECIMAL(20,2), D " +
+                               QString(GetParam() == Engine::Pgsql ? "TIMESTAMP(3)" : "DATETIME") +
+                               ")");
+    const QDateTime when(QDate(2024, 2, 29), QTime(13, 45, 7, 123));
+    const char* insert = "insert into Typed(Id, T, I, F, N, D) values (:Id, :T, :I, :F, :N, :D)";
+    ASSERT_NO_DB_ERROR(exec(insert, {{"Id", 1},
+                                     {"T", QStringLiteral("ไทย it's")},
+                                     {"I", QVariant::fromValue<qint64>(9007199254740993LL)},
+                                     {"F", 2.25},
+                                     {"N", 12.5},
+                                     {"D", when}}));
+    ASSERT_NO_DB_ERROR(
+        exec(insert, {{"Id", 2}, {"T", {}}, {"I", {}}, {"F", {}}, {"N", {}}, {"D", {}}}));
+    db::Session& session = main_->session();
+    const db::SqlText all(
+        QStringLiteral("select T, I, F, N, D, I + 1 as Expr from Typed order by Id"));
+    const db::SqlText bound(QStringLiteral("select Id from Typed where T = :T and I = :I and "
+                                           "F = :F and N = :N and D = :D"));
+    db::Params params;
+    params.add(QStringLiteral("T")).value = QStringLiteral("ไทย it's");
+    params.add(QStringLiteral("I")).value = QVariant::fromValue<qint64>(9007199254740993LL);
+    params.add(QStringLiteral("F")).value = 2.25;
+    params.add(QStringLiteral("N")).value = 12.5;
+    params.add(QStringLiteral("D")).value = when;
+    for (const auto& [sql, p] : {std::pair{all, db::Params{}}, std::pair{bound, params}}) {
+        SCOPED_TRACE(str(sql.original()));
+        db::ResultSet whole;
+        ASSERT_NO_DB_ERROR(whole = session.execute(QStringLiteral("whole"), sql, p));
+        ASSERT_FALSE(whole.rows.empty());
+        std::unique_ptr<db::Cursor> cursor;
+        ASSERT_NO_DB_ERROR(cursor = session.openCursor(QStringLiteral("cursor"), sql, p));
+        ASSERT_EQ(cursor->columns().size(), whole.columns.size());
+        for (size_t c = 0; c < whole.columns.size(); ++c) {
+            EXPECT_EQ(cursor->columns()[c].type, whole.columns[c].type) << c;
+            EXPECT_EQ(cursor->columns()[c].size, whole.columns[c].size) << c;
+        }
+        std::vector<std::vector<QVariant>> rows;
+        while (!cursor->atEnd()) {
+            auto part = cursor->fetch(1);
+            std::move(part.begin(), part.end(), std::back_inserter(rows));
+        }
+        ASSERT_EQ(rows.size(), whole.rows.size());
+        for (size_t r = 0; r < rows.size(); ++r) {
+            for (size_t c = 0; c < rows[r].size(); ++c) {
+                EXPECT_EQ(rows[r][c].isNull(), whole.rows[r][c].isNull()) << r << "," << c;
+                EXPECT_EQ(rows[r][c], whole.rows[r][c]) << r << "," << c;
+            }
+        }
+    }
+}
+
 // Reads, writes and a transaction run on the session between the slices of open cursors,
 // the same statement among them; each cursor still yields its rows whole and in order.
 TEST_P(DbCursor, OtherStatementsAndCursorsRunWhileOneIsOpen) {

@@ -2,6 +2,7 @@
 
 #include "platform/db/DbError.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimerEvent>
 #include <algorithm>
@@ -191,13 +192,16 @@ void Dataset::close() {
     state_ = DatasetState::Inactive;
     // A long list takes a while to free: that waits until pending events (the next search's
     // first rows among them) are handled. Without an event loop the next close frees it.
-    if (!rows_.empty()) {
+    // At most one list waits: a close soon after another frees the earlier one now.
+    retired_.clear();
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (!rows_.empty() && app != nullptr && thread() == app->thread()) {
         retired_.push_back(std::move(rows_));
+        if (retireTimer_ == 0) {
+            retireTimer_ = startTimer(0); // a timer: it runs after the posted events (the paint)
+        }
     }
     rows_.clear();
-    if (!retired_.empty() && retireTimer_ == 0) {
-        retireTimer_ = startTimer(0); // a timer: it runs after the posted events (the paint)
-    }
     deleted_.clear();
     buffer_ = Row{};
     cur_ = -1;

@@ -80,6 +80,8 @@ private:
     ResultSet runQuery(const QString& statementName, QSqlQuery& q, bool prepared,
                        const QString& text);
     [[noreturn]] void fail(const QString& statementName, const QSqlError& error);
+    [[noreturn]] void failNative(const QString& statementName, const QString& state,
+                                 const QString& text);
     void checkIdentifier(const QString& name) const;
     void setting(const QString& name, const QString& value);
 
