@@ -137,7 +137,7 @@ int Dataset::fetchMore(int maxRows, int budgetMs) {
         while (int(fetched.size()) < maxRows && moreRows()) {
             std::vector<Row> part = fetchRows(std::min(chunk, maxRows - int(fetched.size())));
             std::move(part.begin(), part.end(), std::back_inserter(fetched));
-            chunk = std::min(chunk * 2, 256);
+            chunk = std::min(chunk * 2, budgetMs > 0 ? 256 : 4096);
             if (budgetMs > 0 && !fetched.empty() && clock.elapsed() >= budgetMs) {
                 break;
             }

@@ -665,8 +665,13 @@ public:
 
     std::vector<std::vector<QVariant>> fetch(int maxRows) override {
         const size_t wanted = size_t(std::max(maxRows, 0));
-        readAhead(wanted);
         std::vector<std::vector<QVariant>> slice;
+        if (ahead_.empty() && st_) {
+            // Nothing read ahead: the rows go straight into the slice.
+            readInto(slice, wanted);
+            return slice;
+        }
+        readAhead(wanted);
         const size_t n = std::min(wanted, ahead_.size());
         slice.reserve(n);
         std::move(ahead_.begin(), ahead_.begin() + qsizetype(n), std::back_inserter(slice));
@@ -682,10 +687,15 @@ private:
         if (!st_ || ahead_.size() >= rows) {
             return;
         }
+        readInto(ahead_, rows);
+    }
+
+    // Steps the statement until rows holds the given number or the end comes.
+    template <typename Rows> void readInto(Rows& rows, size_t wanted) {
         session_->statementClock_.start();
         int rc = SQLITE_ROW;
-        while (ahead_.size() < rows && (rc = sqlite3_step(st_)) == SQLITE_ROW) {
-            ahead_.push_back(readRow(st_, types_));
+        while (rows.size() < wanted && (rc = sqlite3_step(st_)) == SQLITE_ROW) {
+            rows.push_back(readRow(st_, types_));
         }
         session_->statementClock_.invalidate();
         if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
