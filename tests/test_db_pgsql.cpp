@@ -766,6 +766,8 @@ TEST_P(DbCursor, QueryReadsOnDemandAndEveryWayToTheEndGivesEveryRow) {
     EXPECT_EQ(q->recordCount(), 100);
     q->last();
     EXPECT_EQ(q->fieldByName("Id").asInteger(), 1000);
+    EXPECT_EQ(q->fieldByName("Name").oldValue(), QVariant(QStringLiteral("row 1000")))
+        << "a row read late reads as loaded";
     EXPECT_EQ(q->recordCount(), 1000);
 
     q->close();

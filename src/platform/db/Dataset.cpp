@@ -28,7 +28,9 @@ QVariant Field::oldValue() const {
     if (owner_->cur_ < 0 || owner_->cur_ >= int(owner_->rows_.size())) {
         return {};
     }
-    const auto& old = owner_->rows_[owner_->cur_].old;
+    const Dataset::Row& row = owner_->rows_[owner_->cur_];
+    // Rows read later into a dataset that cannot change keep no copy: they are as loaded.
+    const auto& old = row.old.empty() && !owner_->modifiable() ? row.values : row.old;
     return index_ < int(old.size()) ? old[index_] : QVariant();
 }
 
@@ -157,10 +159,13 @@ int Dataset::fetchMore(int maxRows, int budgetMs) {
         emit rowsAboutToBeAppended(first, last);
     }
     rows_.reserve(rows_.size() + fetched.size());
+    const bool keepOld = modifiable();
     for (Row& r : fetched) {
         r.seq = std::floor(highestSeq_) + 1;
         highestSeq_ = r.seq;
-        r.old = r.values;
+        if (keepOld) {
+            r.old = r.values;
+        }
         rows_.push_back(std::move(r));
     }
     if (cur_ < 0 && state_ == DatasetState::Browse) {
