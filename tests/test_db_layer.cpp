@@ -1326,3 +1326,50 @@ TEST(SqlSourceVariants, TextForEachBackendOrALoudFailure) {
     EXPECT_THROW(s.variant(db::BackendKind::Mssql, QStringLiteral("select 1")), std::logic_error);
     EXPECT_THROW(s.notOn(db::BackendKind::Mssql), std::logic_error);
 }
+
+// A backend without streaming of its own: the session's default cursor hands out the rows
+// of execute() in slices, in order, and reads as at its end once they are all out.
+TEST(DefaultCursor, HandsOutTheMaterialisedResultInSlices) {
+    class Materialising : public db::Session {
+    public:
+        db::BackendKind kind() const override { return db::BackendKind::Mssql; }
+        QString databaseName() const override { return QStringLiteral("X"); }
+        db::ResultSet execute(const QString&, const db::SqlText&, const db::Params&) override {
+            ++runs;
+            db::ResultSet r;
+            r.columns = {{QStringLiteral("N"), db::FieldType::Integer, 0}};
+            for (qint64 i = 1; i <= 10; ++i) {
+                r.rows.push_back({QVariant::fromValue(i)});
+            }
+            r.rowsAffected = 10;
+            return r;
+        }
+        void callProcedure(const QString&, db::Params&) override {}
+        void begin() override {}
+        void commit() override {}
+        void rollback() override {}
+        bool inTransaction() const override { return false; }
+        void savepoint(const QString&) override {}
+        void releaseSavepoint(const QString&) override {}
+        void rollbackToSavepoint(const QString&) override {}
+        int runs = 0;
+    } session;
+    auto cursor =
+        session.openCursor(QStringLiteral("s"), db::SqlText(QStringLiteral("select N")), {});
+    EXPECT_EQ(session.runs, 1);
+    ASSERT_EQ(cursor->columns().size(), 1u);
+    EXPECT_EQ(cursor->columns()[0].type, db::FieldType::Integer);
+    std::vector<qint64> seen;
+    std::vector<size_t> slices;
+    while (!cursor->atEnd()) {
+        const auto part = cursor->fetch(4);
+        slices.push_back(part.size());
+        for (const auto& row : part) {
+            seen.push_back(row[0].toLongLong());
+        }
+    }
+    EXPECT_EQ(slices, (std::vector<size_t>{4, 4, 2}));
+    EXPECT_EQ(seen, (std::vector<qint64>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    EXPECT_TRUE(cursor->fetch(4).empty());
+    EXPECT_TRUE(cursor->fetch(0).empty());
+}

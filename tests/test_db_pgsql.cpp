@@ -30,6 +30,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <set>
@@ -648,6 +649,226 @@ TEST(PgsqlServerName, ParsesEveryPartAndRejectsMalformedNames) {
         EXPECT_EQ(a->port, c.port);
         EXPECT_EQ(a->database, QString::fromUtf8(c.database));
     }
+}
+
+// Num holds the rows 1..1000: more than any slice a list reads at once.
+class DbCursor : public DbContract {
+protected:
+    void SetUp() override {
+        DbContract::SetUp();
+        if (IsSkipped()) {
+            return;
+        }
+        server_->exec("NVKDC", "create table Num(Id INTEGER PRIMARY KEY, Name VARCHAR(20))");
+        server_->exec("NVKDC", "with recursive n(i) as (select 1 union all select i + 1 from n "
+                               "where i < 1000) insert into Num(Id, Name) select i, 'row ' || i "
+                               "from n");
+    }
+    // The ids a cursor still has, read in slices of the given size.
+    static std::vector<qint64> rest(db::Cursor& cursor, int slice) {
+        std::vector<qint64> ids;
+        while (!cursor.atEnd()) {
+            const auto part = cursor.fetch(slice);
+            EXPECT_LE(int(part.size()), slice);
+            for (const auto& row : part) {
+                ids.push_back(row[0].toLongLong());
+            }
+        }
+        return ids;
+    }
+    static std::vector<qint64> range(qint64 from, qint64 to) {
+        std::vector<qint64> ids;
+        for (qint64 i = from; i <= to; ++i) {
+            ids.push_back(i);
+        }
+        return ids;
+    }
+    db::Params from(int id) const {
+        db::Params p;
+        p.add(QStringLiteral("From"), db::FieldType::Integer).value = id;
+        return p;
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Engines, DbCursor, ::testing::Values(Engine::Embedded, Engine::Pgsql),
+                         engineTestName);
+
+TEST_P(DbCursor, YieldsTheRowsOfTheWholeResultInSlicesOfAnySize) {
+    db::Session& session = main_->session();
+    const db::SqlText sql(QStringLiteral("select Id, Name, Id * 2 as Twice from Num where Id > "
+                                         ":From order by Id desc"));
+    db::ResultSet whole;
+    ASSERT_NO_DB_ERROR(whole = session.execute(QStringLiteral("whole"), sql, from(0)));
+    ASSERT_EQ(whole.rows.size(), 1000u);
+    for (int slice : {1, 7, 1000, 5000}) {
+        SCOPED_TRACE(slice);
+        std::unique_ptr<db::Cursor> cursor;
+        ASSERT_NO_DB_ERROR(cursor = session.openCursor(QStringLiteral("cursor"), sql, from(0)));
+        ASSERT_EQ(cursor->columns().size(), whole.columns.size());
+        for (size_t c = 0; c < whole.columns.size(); ++c) {
+            EXPECT_EQ(cursor->columns()[c].name.toLower(), whole.columns[c].name.toLower());
+            EXPECT_EQ(cursor->columns()[c].type, whole.columns[c].type) << c;
+        }
+        std::vector<std::vector<QVariant>> rows;
+        while (!cursor->atEnd()) {
+            auto part = cursor->fetch(slice);
+            ASSERT_TRUE(cursor->atEnd() || int(part.size()) == slice) << "short slice mid-way";
+            std::move(part.begin(), part.end(), std::back_inserter(rows));
+        }
+        EXPECT_TRUE(cursor->fetch(slice).empty());
+        EXPECT_EQ(rows, whole.rows);
+    }
+    std::unique_ptr<db::Cursor> none;
+    ASSERT_NO_DB_ERROR(none = session.openCursor(QStringLiteral("none"), sql, from(1000)));
+    EXPECT_EQ(none->columns().size(), 3u);
+    EXPECT_TRUE(none->fetch(10).empty());
+    EXPECT_TRUE(none->atEnd());
+}
+
+// Every type the layer knows reads alike through a cursor and through execute(): column
+// types and sizes, values and empty values; values bound to parameters of each type match.
+TEST_P(DbCursor, TypesAndParametersReadAsExecuteReadsThem) {
+    server_->exec("NVKDC", "create table Typed(Id INTEGER PRIMARY KEY, T VARCHAR(40), I BIGINT, "
+                           "F FLOAT, N DECIMAL(20,2), D " +
+                               QString(GetParam() == Engine::Pgsql ? "TIMESTAMP(3)" : "DATETIME") +
+                               ")");
+    const QDateTime when(QDate(2024, 2, 29), QTime(13, 45, 7, 123));
+    const char* insert = "insert into Typed(Id, T, I, F, N, D) values (:Id, :T, :I, :F, :N, :D)";
+    ASSERT_NO_DB_ERROR(exec(insert, {{"Id", 1},
+                                     {"T", QStringLiteral("ไทย it's")},
+                                     {"I", QVariant::fromValue<qint64>(9007199254740993LL)},
+                                     {"F", 2.25},
+                                     {"N", 12.5},
+                                     {"D", when}}));
+    ASSERT_NO_DB_ERROR(
+        exec(insert, {{"Id", 2}, {"T", {}}, {"I", {}}, {"F", {}}, {"N", {}}, {"D", {}}}));
+    db::Session& session = main_->session();
+    const db::SqlText all(
+        QStringLiteral("select T, I, F, N, D, I + 1 as Expr from Typed order by Id"));
+    const db::SqlText bound(QStringLiteral("select Id from Typed where T = :T and I = :I and "
+                                           "F = :F and N = :N and D = :D"));
+    db::Params params;
+    params.add(QStringLiteral("T")).value = QStringLiteral("ไทย it's");
+    params.add(QStringLiteral("I")).value = QVariant::fromValue<qint64>(9007199254740993LL);
+    params.add(QStringLiteral("F")).value = 2.25;
+    params.add(QStringLiteral("N")).value = 12.5;
+    params.add(QStringLiteral("D")).value = when;
+    for (const auto& [sql, p] : {std::pair{all, db::Params{}}, std::pair{bound, params}}) {
+        SCOPED_TRACE(str(sql.original()));
+        db::ResultSet whole;
+        ASSERT_NO_DB_ERROR(whole = session.execute(QStringLiteral("whole"), sql, p));
+        ASSERT_FALSE(whole.rows.empty());
+        std::unique_ptr<db::Cursor> cursor;
+        ASSERT_NO_DB_ERROR(cursor = session.openCursor(QStringLiteral("cursor"), sql, p));
+        ASSERT_EQ(cursor->columns().size(), whole.columns.size());
+        for (size_t c = 0; c < whole.columns.size(); ++c) {
+            EXPECT_EQ(cursor->columns()[c].type, whole.columns[c].type) << c;
+            EXPECT_EQ(cursor->columns()[c].size, whole.columns[c].size) << c;
+        }
+        std::vector<std::vector<QVariant>> rows;
+        while (!cursor->atEnd()) {
+            auto part = cursor->fetch(1);
+            std::move(part.begin(), part.end(), std::back_inserter(rows));
+        }
+        ASSERT_EQ(rows.size(), whole.rows.size());
+        for (size_t r = 0; r < rows.size(); ++r) {
+            for (size_t c = 0; c < rows[r].size(); ++c) {
+                EXPECT_EQ(rows[r][c].isNull(), whole.rows[r][c].isNull()) << r << "," << c;
+                EXPECT_EQ(rows[r][c], whole.rows[r][c]) << r << "," << c;
+            }
+        }
+    }
+}
+
+// Reads, writes and a transaction run on the session between the slices of open cursors,
+// the same statement among them; each cursor still yields its rows whole and in order.
+TEST_P(DbCursor, OtherStatementsAndCursorsRunWhileOneIsOpen) {
+    db::Session& session = main_->session();
+    const db::SqlText sql(QStringLiteral("select Id from Num where Id > :From order by Id"));
+    std::unique_ptr<db::Cursor> first;
+    ASSERT_NO_DB_ERROR(first = session.openCursor(QStringLiteral("first"), sql, from(0)));
+    EXPECT_EQ(rest(*first, 10).size(), 1000u) << "read whole when nothing else runs";
+
+    ASSERT_NO_DB_ERROR(first = session.openCursor(QStringLiteral("first"), sql, from(0)));
+    ASSERT_EQ(first->fetch(10).size(), 10u);
+    db::ResultSet again;
+    ASSERT_NO_DB_ERROR(again = session.execute(QStringLiteral("again"), sql, from(0)));
+    EXPECT_EQ(again.rows.size(), 1000u);
+    std::unique_ptr<db::Cursor> second;
+    ASSERT_NO_DB_ERROR(second = session.openCursor(QStringLiteral("second"), sql, from(990)));
+    ASSERT_EQ(second->fetch(3).size(), 3u);
+    ASSERT_NO_DB_ERROR(exec(QStringLiteral("insert into Num(Id, Name) values (2000, 'late')")));
+    {
+        db::Unit unit(*main_);
+        ASSERT_NO_DB_ERROR(exec(QStringLiteral("update Num set Name = 'changed' where Id = 1")));
+        unit.commit();
+    }
+    EXPECT_EQ(rest(*first, 100), range(11, 1000));
+    EXPECT_EQ(rest(*second, 1), range(994, 1000));
+    EXPECT_EQ(stored("select count(*) from Num"), Rows{"1001"});
+}
+
+// A cursor left open must not stop this workstation's save because another one saved
+// meanwhile (on the embedded server an open read would pin a snapshot too old to write on).
+TEST_P(DbCursor, ASaveSucceedsWhileACursorIsOpenAfterAnotherWorkstationSaved) {
+    db::Session& session = main_->session();
+    const db::SqlText sql(QStringLiteral("select Id from Num where Id > :From order by Id"));
+    std::unique_ptr<db::Cursor> cursor;
+    ASSERT_NO_DB_ERROR(cursor = session.openCursor(QStringLiteral("cursor"), sql, from(0)));
+    ASSERT_EQ(cursor->fetch(5).size(), 5u);
+    auto other = connect(QStringLiteral("Other"));
+    {
+        db::Query q(QStringLiteral("Other"),
+                    db::SqlSource("insert into Num(Id, Name) values (3000, 'other')"));
+        ASSERT_NO_DB_ERROR(q.execSQL());
+    }
+    {
+        db::Unit unit(*main_);
+        ASSERT_NO_DB_ERROR(exec(QStringLiteral("insert into Num(Id, Name) values (3001, 'mine')")));
+        ASSERT_NO_DB_ERROR(unit.commit());
+    }
+    EXPECT_EQ(stored("select Name from Num where Id > 2999 order by Id"), (Rows{"other", "mine"}));
+    const std::vector<qint64> ids = rest(*cursor, 50);
+    ASSERT_GE(ids.size(), 995u);
+    EXPECT_EQ(std::vector<qint64>(ids.begin(), ids.begin() + 995), range(6, 1000));
+}
+
+// A query reading on demand: the first row at open, the rest as the cursor moves on or as
+// asked; closing it ends the statement.
+TEST_P(DbCursor, QueryReadsOnDemandAndEveryWayToTheEndGivesEveryRow) {
+    auto q = query(QStringLiteral("select Id, Name from Num where Id > :From order by Id"),
+                   {{"From", 0}});
+    q->setFetchOnDemand(true);
+    ASSERT_NO_DB_ERROR(q->open());
+    EXPECT_EQ(q->recordCount(), 1);
+    EXPECT_TRUE(q->canFetchMore());
+    std::vector<qint64> walked;
+    for (q->first(); !q->eof(); q->next()) {
+        walked.push_back(q->fieldByName("Id").asInteger());
+    }
+    EXPECT_EQ(walked, range(1, 1000));
+    EXPECT_FALSE(q->canFetchMore());
+
+    q->close();
+    ASSERT_NO_DB_ERROR(q->open());
+    EXPECT_EQ(q->fetchMore(99), 99);
+    EXPECT_EQ(q->recordCount(), 100);
+    q->last();
+    EXPECT_EQ(q->fieldByName("Id").asInteger(), 1000);
+    EXPECT_EQ(q->fieldByName("Name").oldValue(), QVariant(QStringLiteral("row 1000")))
+        << "a row read late reads as loaded";
+    EXPECT_EQ(q->recordCount(), 1000);
+
+    q->close();
+    ASSERT_NO_DB_ERROR(q->open());
+    EXPECT_TRUE(q->locate(QStringLiteral("Name"), QStringLiteral("row 777")));
+    EXPECT_EQ(q->recNo(), 777);
+    q->close();
+    EXPECT_FALSE(q->canFetchMore());
+    // Closed mid-way, nothing of it is left running: the table can be dropped.
+    ASSERT_NO_DB_ERROR(q->open());
+    q->close();
+    ASSERT_NO_DB_ERROR(exec(QStringLiteral("drop table Num")));
 }
 
 TEST(PgsqlStatements, AdaptedForPostgreSqlOutsideLiterals) {

@@ -77,6 +77,7 @@ TF_SearchProductUnitsTivasMaster::TF_SearchProductUnitsTivasMaster(QWidget* pare
 
     Query1.setObjectName(QStringLiteral("Query1"));
     Query1.setConnectionName(QStringLiteral("DMDATA"));
+    Query1.setFetchOnDemand(true); // the grid shows the first rows while the rest come in
     SearchGrid = new ui::DbGrid(this);
     SearchGrid->setObjectName(QStringLiteral("SearchGrid"));
     SearchGrid->setDataset(&Query1);

@@ -174,6 +174,7 @@ TFrSearch::TFrSearch(QWidget* parent) : QDialog(parent) {
     ui::on(BtCancel, &QPushButton::clicked, this, &TFrSearch::reject);
 
     QSearch.setObjectName(QStringLiteral("QSearch"));
+    QSearch.setFetchOnDemand(true); // the grid shows the first rows while the rest come in
     DgSearch = new ui::DbGrid(this);
     DgSearch->setObjectName(QStringLiteral("DgSearch"));
     DgSearch->setDataset(&QSearch);

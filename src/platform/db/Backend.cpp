@@ -5,6 +5,8 @@
 #include "platform/db/PgsqlBackend.h"
 #include "platform/db/SqliteBackend.h"
 
+#include <algorithm>
+
 namespace db {
 
 namespace {
@@ -50,6 +52,23 @@ void Session::check(const QString& statementName, const SqlText& sql) {
     Q_UNUSED(sql);
     throw DbError(QStringLiteral("This server cannot check a statement without running it."),
                   statementName);
+}
+
+std::vector<std::vector<QVariant>> BufferedCursor::fetch(int maxRows) {
+    std::vector<std::vector<QVariant>> slice;
+    if (atEnd()) {
+        return slice;
+    }
+    const size_t end = std::min(result_.rows.size(), next_ + size_t(std::max(maxRows, 0)));
+    slice.reserve(end - next_);
+    for (; next_ < end; ++next_) {
+        slice.push_back(std::move(result_.rows[next_]));
+    }
+    if (next_ >= result_.rows.size()) {
+        result_.rows = {}; // read: the memory goes back at once
+        next_ = 0;
+    }
+    return slice;
 }
 
 Backend& Backend::forServer(const QString& serverName) {

@@ -26,6 +26,31 @@ struct ResultSet {
     bool hasRows() const { return !columns.empty(); }
 };
 
+// A forward-only reading of a statement's rows, a slice at a time, for lists that show their
+// first rows before the last are read. Opened by a session; closing it (destroying it) ends
+// the statement. A cursor that outlives its session keeps what it had read ahead.
+class Cursor {
+public:
+    virtual ~Cursor() = default;
+    virtual const std::vector<ColumnInfo>& columns() const = 0;
+    // Up to maxRows further rows, in order; fewer only when the end comes first, none at it.
+    virtual std::vector<std::vector<QVariant>> fetch(int maxRows) = 0;
+    virtual bool atEnd() const = 0;
+};
+
+// A cursor over rows already read: what a backend without streaming hands out.
+class BufferedCursor : public Cursor {
+public:
+    explicit BufferedCursor(ResultSet result) : result_(std::move(result)) {}
+    const std::vector<ColumnInfo>& columns() const override { return result_.columns; }
+    std::vector<std::vector<QVariant>> fetch(int maxRows) override;
+    bool atEnd() const override { return next_ >= result_.rows.size(); }
+
+private:
+    ResultSet result_;
+    size_t next_ = 0;
+};
+
 // What a connection's "KEY=value" parameter list says, read once at connect time.
 struct ConnectionSettings {
     QString databaseName;
@@ -58,6 +83,13 @@ public:
     // the tables, columns and functions it names exist. Throws DbError as execute() would.
     // A server that cannot check without running says so by throwing.
     virtual void check(const QString& statementName, const SqlText& sql);
+    // Opens a forward cursor over the rows of a select. The base version runs the statement
+    // to the end and hands out the result in slices; a backend that can read rows as the
+    // server yields them does so. Other statements may run on the session while it is open.
+    virtual std::unique_ptr<Cursor> openCursor(const QString& statementName, const SqlText& sql,
+                                               const Params& params) {
+        return std::make_unique<BufferedCursor>(execute(statementName, sql, params));
+    }
 
     // Runs a stored procedure: inputs are read from params, outputs written back to it.
     virtual void callProcedure(const QString& name, Params& params) = 0;

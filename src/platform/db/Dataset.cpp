@@ -2,10 +2,20 @@
 
 #include "platform/db/DbError.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimerEvent>
 #include <algorithm>
 #include <cmath>
+#include <exception>
+#include <iterator>
+#include <limits>
 
 namespace db {
+
+namespace {
+constexpr int kNextSlice = 256; // rows read when next() passes the last row read
+} // namespace
 
 // ---- Field ----------------------------------------------------------------------------
 
@@ -18,7 +28,9 @@ QVariant Field::oldValue() const {
     if (owner_->cur_ < 0 || owner_->cur_ >= int(owner_->rows_.size())) {
         return {};
     }
-    const auto& old = owner_->rows_[owner_->cur_].old;
+    const Dataset::Row& row = owner_->rows_[owner_->cur_];
+    // Rows read later into a dataset that cannot change keep no copy: they are as loaded.
+    const auto& old = row.old.empty() && !owner_->modifiable() ? row.values : row.old;
     return index_ < int(old.size()) ? old[index_] : QVariant();
 }
 
@@ -48,6 +60,26 @@ void Field::setValue(const QVariant& value) {
 
 Dataset::Dataset(QObject* parent) : QObject(parent) {}
 Dataset::~Dataset() = default;
+
+void Dataset::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != retireTimer_) {
+        QObject::timerEvent(event);
+        return;
+    }
+    // Freed a part at a time, so no slice of the next list waits long.
+    constexpr size_t kFreedAtOnce = 16384;
+    if (!retired_.empty()) {
+        std::vector<Row>& rows = retired_.back();
+        rows.resize(rows.size() > kFreedAtOnce ? rows.size() - kFreedAtOnce : 0);
+        if (rows.empty()) {
+            retired_.pop_back();
+        }
+    }
+    if (retired_.empty()) {
+        killTimer(retireTimer_);
+        retireTimer_ = 0;
+    }
+}
 
 QString Dataset::objectNameOr() const {
     return objectName().isEmpty() ? QStringLiteral("dataset") : objectName();
@@ -92,12 +124,88 @@ void Dataset::open() {
     emit afterOpen();
 }
 
+int Dataset::fetchMore(int maxRows, int budgetMs) {
+    if (!canFetchMore() || maxRows <= 0) {
+        return 0;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<Row> fetched;
+    // Small chunks first: a sparse result may take a long scan for each row, and the rows
+    // found so far should not wait for it.
+    int chunk = 1;
+    std::exception_ptr failure;
+    try {
+        while (int(fetched.size()) < maxRows && moreRows()) {
+            std::vector<Row> part = fetchRows(std::min(chunk, maxRows - int(fetched.size())));
+            std::move(part.begin(), part.end(), std::back_inserter(fetched));
+            chunk = std::min(chunk * 2, budgetMs > 0 ? 256 : 4096);
+            if (budgetMs > 0 && !fetched.empty() && clock.elapsed() >= budgetMs) {
+                break;
+            }
+        }
+    } catch (...) {
+        failure = std::current_exception(); // the rows read before it still join the list
+    }
+    if (fetched.empty()) {
+        if (failure) {
+            std::rethrow_exception(failure);
+        }
+        return 0;
+    }
+    const int first = int(rows_.size());
+    const int last = first + int(fetched.size()) - 1;
+    if (!disabled_) {
+        emit rowsAboutToBeAppended(first, last);
+    }
+    rows_.reserve(rows_.size() + fetched.size());
+    const bool keepOld = modifiable();
+    for (Row& r : fetched) {
+        r.seq = std::floor(highestSeq_) + 1;
+        highestSeq_ = r.seq;
+        if (keepOld) {
+            r.old = r.values;
+        }
+        rows_.push_back(std::move(r));
+    }
+    if (cur_ < 0 && state_ == DatasetState::Browse) {
+        cur_ = 0;
+        eof_ = false;
+    }
+    if (disabled_) {
+        pendingRefresh_ = true;
+    } else {
+        emit rowsAppended();
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+    return int(fetched.size());
+}
+
+void Dataset::fetchAll() {
+    while (canFetchMore()) {
+        fetchMore(std::numeric_limits<int>::max());
+    }
+}
+
 void Dataset::close() {
     if (!isActive()) {
         return;
     }
     doClose();
     state_ = DatasetState::Inactive;
+    // A long list takes a while to free: that waits until pending events (the next search's
+    // first rows among them) are handled. Without an event loop the next close frees it.
+    // At most one list waits: a close soon after another frees the earlier one now.
+    retired_.clear();
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (!rows_.empty() && app != nullptr && thread() == app->thread()) {
+        retired_.push_back(std::move(rows_));
+        if (retireTimer_ == 0) {
+            retireTimer_ = startTimer(0); // a timer: it runs after the posted events (the paint)
+        }
+    }
     rows_.clear();
     deleted_.clear();
     buffer_ = Row{};
@@ -137,6 +245,7 @@ void Dataset::first() {
 
 void Dataset::last() {
     ensureBrowse();
+    fetchAll();
     cur_ = int(rows_.size()) - 1;
     eof_ = true;
     bof_ = rows_.empty();
@@ -147,6 +256,9 @@ void Dataset::last() {
 
 void Dataset::next() {
     ensureBrowse();
+    if (cur_ + 1 >= int(rows_.size()) && canFetchMore()) {
+        fetchMore(kNextSlice);
+    }
     if (cur_ + 1 < int(rows_.size())) {
         ++cur_;
         bof_ = false;
@@ -173,6 +285,9 @@ void Dataset::prior() {
 
 void Dataset::setRecNo(int recNo) {
     ensureBrowse();
+    while (recNo > int(rows_.size()) && canFetchMore()) {
+        fetchMore(recNo - int(rows_.size()));
+    }
     if (recNo < 1 || recNo > int(rows_.size())) {
         return;
     }
@@ -404,6 +519,7 @@ void Dataset::setFieldValue(Field& field, const QVariant& value) {
 
 bool Dataset::locate(const QString& fieldName, const QVariant& value, LocateOptions options) {
     ensureBrowse();
+    fetchAll();
     const Field& f = fieldByName(fieldName);
     const QString wanted = variantToText(value);
     const auto cs = options.caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive;

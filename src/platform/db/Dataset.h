@@ -84,6 +84,7 @@ public:
     bool bof() const { return bof_; }
     int recNo() const { return cur_ + 1; } // 1-based; 0 when empty
     void setRecNo(int recNo);
+    // The rows read so far: a query reading a slice at a time may have more to come.
     int recordCount() const { return int(rows_.size()); }
     bool isEmpty() const { return rows_.empty(); }
 
@@ -93,6 +94,14 @@ public:
     void post();
     void cancel();
     void deleteRecord();
+
+    // Rows still to be read from the server (a query reading its rows a slice at a time).
+    // Moving past the last row read reads more; last() and locate() read them all first.
+    bool canFetchMore() const { return isActive() && moreRows(); }
+    // Reads up to maxRows further rows, in chunks, stopping early between chunks once
+    // budgetMs have passed (0: no limit); returns the number of rows added.
+    int fetchMore(int maxRows, int budgetMs = 0);
+    void fetchAll();
 
     bool locate(const QString& fieldName, const QVariant& value, LocateOptions options = {});
 
@@ -121,6 +130,9 @@ public:
     void restoreDeleted();
 
 signals:
+    // Rows read from the server are about to be, and have been, added at the end.
+    void rowsAboutToBeAppended(int first, int last);
+    void rowsAppended();
     void afterOpen();
     void afterClose();
     void fieldChanged(db::Field* field);
@@ -137,8 +149,14 @@ protected:
         Bookmark seq = 0;
     };
 
-    // Fills defs and rows; called by open().
+    // Fills defs and rows; called by open(). Rows may be left for fetchRows().
     virtual void doOpen(std::vector<FieldDef>& defs, std::vector<Row>& rows) = 0;
+    virtual bool moreRows() const { return false; }
+    // Up to maxRows of the rows left by doOpen(); fewer only at their end.
+    virtual std::vector<Row> fetchRows(int maxRows) {
+        Q_UNUSED(maxRows);
+        return {};
+    }
     virtual void doClose() {}
     // Whether edits are allowed at all, and whether they are kept as pending updates.
     virtual bool modifiable() const = 0;
@@ -148,6 +166,8 @@ protected:
     virtual void rowStored(Bookmark, const std::vector<QVariant>*, const std::vector<QVariant>*) {}
     // The rows were replaced as a whole (open, close, deletions put back).
     virtual void rowsReset() {}
+
+    void timerEvent(QTimerEvent* event) override;
 
     Row makeRow(std::vector<QVariant> values);
     void notifyLayout();
@@ -177,6 +197,8 @@ private:
     void renumber();
     int positionOf(Bookmark b) const; // -1 when no row has it
 
+    std::vector<std::vector<Row>> retired_; // rows of earlier closes, freed between events
+    int retireTimer_ = 0;
     DatasetState state_ = DatasetState::Inactive;
     int cur_ = -1;
     bool eof_ = true;

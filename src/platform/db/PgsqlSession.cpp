@@ -5,12 +5,18 @@
 #include "platform/db/DbError.h"
 
 #include <QAtomicInteger>
+#include <QDateTime>
 #include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlRecord>
 #include <QTimeZone>
+#include <algorithm>
+#include <deque>
+#include <iterator>
+#include <libpq-fe.h>
+#include <limits>
 #include <optional>
 
 namespace db {
@@ -180,6 +186,11 @@ PgsqlSession::PgsqlSession(const PgsqlAddress& address, const ConnectionSettings
 }
 
 PgsqlSession::~PgsqlSession() {
+    try {
+        detachCursors();
+    } catch (const DbError&) {
+        // The session goes regardless; a cursor that failed has let go of its query.
+    }
     prepared_.clear();
     if (inTransaction_) {
         QSqlQuery q(connection_.database());
@@ -325,13 +336,8 @@ ResultSet PgsqlSession::runQuery(const QString& statementName, QSqlQuery& q, boo
     return result;
 }
 
-ResultSet PgsqlSession::execute(const QString& statementName, const SqlText& sql,
-                                const Params& params) {
-    ResultSet result;
-    if (runClientSideIf(*this, statementName, sql, params, &result)) {
-        return result;
-    }
-    const Adapted& a = adapted(sql);
+QList<QVariant> PgsqlSession::boundValues(const QString& statementName, const Adapted& a,
+                                          const Params& params) const {
     QList<QVariant> values;
     values.reserve(a.names.size());
     for (const QString& n : a.names) {
@@ -341,6 +347,18 @@ ResultSet PgsqlSession::execute(const QString& statementName, const SqlText& sql
         }
         values << boundValue(p->value);
     }
+    return values;
+}
+
+ResultSet PgsqlSession::execute(const QString& statementName, const SqlText& sql,
+                                const Params& params) {
+    detachCursors();
+    ResultSet result;
+    if (runClientSideIf(*this, statementName, sql, params, &result)) {
+        return result;
+    }
+    const Adapted& a = adapted(sql);
+    const QList<QVariant> values = boundValues(statementName, a, params);
     if (!a.preparable) {
         if (!values.isEmpty()) {
             throw DbError(QStringLiteral("Only queries and data changes take parameters on this "
@@ -373,6 +391,7 @@ ResultSet PgsqlSession::execute(const QString& statementName, const SqlText& sql
 }
 
 void PgsqlSession::check(const QString& statementName, const SqlText& sql) {
+    detachCursors(); // preparing is a round trip on the connection a cursor streams on
     if (checkClientSideIf(*this, statementName, sql)) {
         return;
     }
@@ -393,7 +412,303 @@ void PgsqlSession::check(const QString& statementName, const SqlText& sql) {
     unit.rollback();
 }
 
+namespace {
+
+// Type numbers of the built-in types (pg_type.oid), fixed across servers.
+enum PgType : Oid {
+    Bool = 16,
+    Int8 = 20,
+    Int2 = 21,
+    Int4 = 23,
+    OidType = 26,
+    Float4 = 700,
+    Float8 = 701,
+    Date = 1082,
+    Timestamp = 1114,
+    TimestampTz = 1184,
+    Numeric = 1700,
+};
+
+FieldType fieldTypeOfOid(Oid type) {
+    switch (type) {
+    case Bool:
+    case Int2:
+    case Int4:
+    case Int8:
+    case OidType:
+        return FieldType::Integer;
+    case Float4:
+    case Float8:
+    case Numeric:
+        return FieldType::Float;
+    case Date:
+    case Timestamp:
+    case TimestampTz:
+        return FieldType::DateTime;
+    default:
+        return FieldType::Text;
+    }
+}
+
+// A value in PostgreSQL's text form, read as the driver reads it for a materialised result.
+QVariant readText(const char* s, int n, Oid type, FieldType field) {
+    switch (field) {
+    case FieldType::Integer:
+        if (type == Bool) {
+            return QVariant::fromValue<qint64>(n > 0 && s[0] == 't' ? 1 : 0);
+        }
+        return QVariant::fromValue<qint64>(QByteArray::fromRawData(s, n).toLongLong());
+    case FieldType::Float:
+        return QByteArray::fromRawData(s, n).toDouble();
+    case FieldType::DateTime: {
+        // "yyyy-MM-dd[ hh:mm:ss[.ffffff]][+zz[:zz]]": the session's zone is the workstation's,
+        // so the wall-clock part is the local time.
+        QString text = QString::fromLatin1(s, n);
+        const qsizetype zone =
+            text.size() > 19
+                ? text.indexOf(QRegularExpression(QStringLiteral("[+-]\\d\\d(:?\\d\\d)?$")))
+                : -1;
+        if (zone > 0) {
+            text.truncate(zone);
+        }
+        const qsizetype dot = text.indexOf(QLatin1Char('.'));
+        if (dot > 0 && text.size() > dot + 4) {
+            text.truncate(dot + 4); // milliseconds, as the driver keeps them
+        }
+        const QDateTime dt = parseDateTime(text);
+        return dt.isValid() ? QVariant(dt) : QVariant(text);
+    }
+    case FieldType::Text:
+        break;
+    }
+    return QString::fromUtf8(s, n);
+}
+
+// The text with each parameter occurrence numbered $1, $2, ... as libpq binds them.
+QString numberedParameters(const SqlText& sql) {
+    QString out;
+    int n = 0;
+    for (const SqlText::Segment& s : sql.segments()) {
+        out += s.kind == SqlText::Segment::Parameter ? QStringLiteral("$%1").arg(++n) : s.text;
+    }
+    return out;
+}
+
+} // namespace
+
+// Reads a select's rows as the server sends them: libpq's single-row mode on the Qt driver's
+// connection (the driver itself reads a prepared query's whole result before it returns).
+// Nothing else runs on the connection meanwhile: the session reads an open cursor's rest
+// ahead before any other statement.
+class PgsqlCursor : public Cursor {
+public:
+    PgsqlCursor(PgsqlSession* session, QString statementName, PGconn* conn)
+        : session_(session), statementName_(std::move(statementName)), conn_(conn) {
+        session_->cursors_.push_back(this);
+        // The first answer describes the columns: a row, the end, or the failure.
+        readAhead(1);
+    }
+    ~PgsqlCursor() override {
+        try {
+            release();
+        } catch (const DbError&) {
+            // Closed regardless; the failure reached nobody waiting for these rows.
+        }
+    }
+
+    const std::vector<ColumnInfo>& columns() const override { return columns_; }
+    bool atEnd() const override { return !conn_ && ahead_.empty(); }
+
+    std::vector<std::vector<QVariant>> fetch(int maxRows) override {
+        const size_t wanted = size_t(std::max(maxRows, 0));
+        readAhead(wanted);
+        std::vector<std::vector<QVariant>> slice;
+        const size_t n = std::min(wanted, ahead_.size());
+        slice.reserve(n);
+        std::move(ahead_.begin(), ahead_.begin() + qsizetype(n), std::back_inserter(slice));
+        ahead_.erase(ahead_.begin(), ahead_.begin() + qsizetype(n));
+        return slice;
+    }
+
+    void detach() { readAhead(std::numeric_limits<size_t>::max()); }
+
+private:
+    void describe(const PGresult* r) {
+        if (described_) {
+            return;
+        }
+        described_ = true;
+        for (int c = 0; c < PQnfields(r); ++c) {
+            const Oid type = PQftype(r, c);
+            const FieldType field = fieldTypeOfOid(type);
+            const int mod = PQfmod(r, c);
+            // A text type's declared length travels as its modifier, four more than it.
+            const int size =
+                field == FieldType::Text && PQfsize(r, c) == -1 && mod >= 4 ? mod - 4 : 0;
+            columns_.push_back({QString::fromUtf8(PQfname(r, c)), field, size});
+            types_.push_back(type);
+        }
+    }
+
+    void readAhead(size_t rows) {
+        while (conn_ && ahead_.size() < rows) {
+            PGresult* r = PQgetResult(conn_);
+            if (!r) {
+                finished();
+                return;
+            }
+            const ExecStatusType status = PQresultStatus(r);
+            if (status == PGRES_SINGLE_TUPLE) {
+                describe(r);
+                std::vector<QVariant> row;
+                row.reserve(columns_.size());
+                for (int c = 0; c < int(columns_.size()); ++c) {
+                    if (PQgetisnull(r, 0, c)) {
+                        row.emplace_back();
+                    } else {
+                        row.push_back(readText(PQgetvalue(r, 0, c), PQgetlength(r, 0, c), types_[c],
+                                               columns_[c].type));
+                    }
+                }
+                ahead_.push_back(std::move(row));
+            } else if (status == PGRES_TUPLES_OK) {
+                describe(r); // an empty result still has its columns
+            } else {
+                const QString state = QString::fromLatin1(PQresultErrorField(r, PG_DIAG_SQLSTATE));
+                const QString text = QString::fromUtf8(PQresultErrorMessage(r)).trimmed();
+                PQclear(r);
+                drain();
+                finished();
+                session_->failNative(statementName_, state, text);
+            }
+            PQclear(r);
+        }
+    }
+
+    // Reads and drops whatever the server still sends for the statement.
+    void drain() {
+        while (PGresult* r = PQgetResult(conn_)) {
+            PQclear(r);
+        }
+    }
+
+    void finished() {
+        auto& open = session_->cursors_;
+        open.erase(std::remove(open.begin(), open.end(), this), open.end());
+        conn_ = nullptr;
+    }
+
+    // Closed before its end: outside a transaction the server is asked to stop; inside one
+    // a cancel would fail the transaction, so the rest is read and dropped.
+    void release() {
+        if (!conn_) {
+            return;
+        }
+        if (!session_->inTransaction_) {
+            if (PGcancel* cancel = PQgetCancel(conn_)) {
+                char error[256];
+                PQcancel(cancel, error, int(sizeof error));
+                PQfreeCancel(cancel);
+            }
+        }
+        drain();
+        finished();
+    }
+
+    PgsqlSession* session_;
+    QString statementName_;
+    PGconn* conn_; // null once the statement has ended
+    bool described_ = false;
+    std::vector<ColumnInfo> columns_;
+    std::vector<Oid> types_;
+    std::deque<std::vector<QVariant>> ahead_;
+};
+
+std::unique_ptr<Cursor> PgsqlSession::openCursor(const QString& statementName, const SqlText& sql,
+                                                 const Params& params) {
+    detachCursors();
+    static const QRegularExpression query(QStringLiteral("^\\s*\\(*\\s*(select|with|values)\\b"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    const QVariant handle = connection_.database().driver()->handle();
+    // The driver's handle is a PGconn*, which Qt's type registry names by its struct.
+    if (!query.match(sql.original()).hasMatch() || !handle.isValid() ||
+        (qstrcmp(handle.typeName(), "PGconn*") != 0 &&
+         qstrcmp(handle.typeName(), "pg_conn*") != 0)) {
+        return Session::openCursor(statementName, sql, params);
+    }
+    PGconn* conn = *static_cast<PGconn* const*>(handle.constData());
+    const Adapted& a = adapted(sql);
+    if (!a.preparable) {
+        return Session::openCursor(statementName, sql, params);
+    }
+    const QList<QVariant> values = boundValues(statementName, a, params);
+    const QByteArray text = numberedParameters(adapt(sql)).toUtf8();
+    // Typed as the driver's own binding types them (it writes values as literals): whole
+    // numbers as integers, fractions as numeric, texts and dates left to the server.
+    std::vector<Oid> types;
+    std::vector<QByteArray> texts;
+    std::vector<const char*> pointers;
+    for (const QVariant& v : values) {
+        Oid type = 0;
+        QByteArray t;
+        if (!v.isNull()) {
+            switch (v.typeId()) {
+            case QMetaType::Int:
+            case QMetaType::UInt:
+            case QMetaType::LongLong:
+            case QMetaType::ULongLong:
+            case QMetaType::Short:
+                type = Int8;
+                t = QByteArray::number(v.toLongLong());
+                break;
+            case QMetaType::Double:
+            case QMetaType::Float:
+                type = Numeric;
+                t = QByteArray::number(v.toDouble(), 'g', 17);
+                break;
+            default:
+                t = v.toString().toUtf8();
+            }
+        }
+        types.push_back(type);
+        texts.push_back(t);
+    }
+    for (size_t i = 0; i < texts.size(); ++i) {
+        pointers.push_back(values[qsizetype(i)].isNull() ? nullptr : texts[i].constData());
+    }
+    // The driver leaves the end of its last (finished) result unread: read it first, or libpq
+    // takes the connection for busy.
+    while (PGresult* r = PQgetResult(conn)) {
+        PQclear(r);
+    }
+    if (!PQsendQueryParams(conn, text.constData(), int(values.size()), types.data(),
+                           pointers.data(), nullptr, nullptr, 0) ||
+        !PQsetSingleRowMode(conn)) {
+        const QString message = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+        while (PGresult* r = PQgetResult(conn)) {
+            PQclear(r);
+        }
+        failNative(statementName, QString(), message);
+    }
+    return std::make_unique<PgsqlCursor>(this, statementName, conn);
+}
+
+void PgsqlSession::failNative(const QString& statementName, const QString& state,
+                              const QString& text) {
+    if (inTransaction_) {
+        transactionFailed_ = true;
+    }
+    throw DbError(wordPgsqlError(state, text), statementName, state, pgsqlErrorKind(state));
+}
+
+void PgsqlSession::detachCursors() {
+    while (!cursors_.empty()) {
+        cursors_.back()->detach();
+    }
+}
+
 void PgsqlSession::callProcedure(const QString& name, Params& params) {
+    detachCursors();
     // A procedure is a function of the public schema returning one row: its inputs by
     // position in the order declared, a column for each output and for the result.
     static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]{0,62}$"));
@@ -455,6 +770,7 @@ void PgsqlSession::callProcedure(const QString& name, Params& params) {
 }
 
 void PgsqlSession::run(const QString& sql, const QString& statementName) {
+    detachCursors();
     QSqlQuery q(connection_.database());
     q.setForwardOnly(true);
     runQuery(statementName, q, false, sql);

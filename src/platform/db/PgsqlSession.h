@@ -13,6 +13,8 @@ class QSqlError;
 
 namespace db {
 
+class PgsqlCursor;
+
 // A QSqlDatabase connection registered under a name of its own, closed and unregistered on
 // scope exit. Qt keeps connections in a global registry; the handle must go before removal.
 class QtSqlConnection {
@@ -43,6 +45,8 @@ public:
     ResultSet execute(const QString& statementName, const SqlText& sql,
                       const Params& params) override;
     void check(const QString& statementName, const SqlText& sql) override;
+    std::unique_ptr<Cursor> openCursor(const QString& statementName, const SqlText& sql,
+                                       const Params& params) override;
     void callProcedure(const QString& name, Params& params) override;
 
     void begin() override;
@@ -61,16 +65,24 @@ public:
     static SqlText adapt(const SqlText& sql);
 
 private:
+    friend class PgsqlCursor;
     struct Adapted {
         QString text;      // parameters as '?'
         QStringList names; // the parameter of each position
         bool preparable = true;
     };
     const Adapted& adapted(const SqlText& sql);
+    QList<QVariant> boundValues(const QString& statementName, const Adapted& a,
+                                const Params& params) const;
+    // The driver streams one result per connection and drops the rest of it when another
+    // statement runs: an open cursor reads its remaining rows ahead first.
+    void detachCursors();
     QSqlQuery& prepared(const QString& statementName, const QString& text);
     ResultSet runQuery(const QString& statementName, QSqlQuery& q, bool prepared,
                        const QString& text);
     [[noreturn]] void fail(const QString& statementName, const QSqlError& error);
+    [[noreturn]] void failNative(const QString& statementName, const QString& state,
+                                 const QString& text);
     void checkIdentifier(const QString& name) const;
     void setting(const QString& name, const QString& value);
 
@@ -78,6 +90,7 @@ private:
     QString databaseName_;
     QHash<QString, Adapted> adapted_; // by the statement's original text
     std::unordered_map<QString, std::unique_ptr<QSqlQuery>> prepared_; // by the adapted text
+    std::vector<PgsqlCursor*> cursors_; // open, with rows still coming from the server
     bool inTransaction_ = false;
     // PostgreSQL refuses every statement of a transaction after one failed, until it rolls
     // back (or back to a savepoint), and turns a COMMIT of it into a silent ROLLBACK.

@@ -56,16 +56,14 @@ ResultSet Query::run() {
     return session.execute(objectNameOr(), text, params_);
 }
 
-void Query::doOpen(std::vector<FieldDef>& defs, std::vector<Row>& rows) {
-    ResultSet r = run();
-    rowsAffected_ = r.rowsAffected;
-    std::vector<int> converted; // columns whose declared type differs from the server's
-    for (const ColumnInfo& c : r.columns) {
+void Query::defineFields(const std::vector<ColumnInfo>& columns, std::vector<FieldDef>& defs) {
+    converted_.clear();
+    for (const ColumnInfo& c : columns) {
         FieldDef def{c.name, c.type, c.size};
         for (const FieldDef& d : declared_) {
             if (d.name.compare(c.name, Qt::CaseInsensitive) == 0) {
                 if (d.type != c.type) {
-                    converted.push_back(int(defs.size()));
+                    converted_.push_back(int(defs.size()));
                 }
                 def.type = d.type;
                 def.size = d.size ? d.size : c.size;
@@ -73,15 +71,75 @@ void Query::doOpen(std::vector<FieldDef>& defs, std::vector<Row>& rows) {
         }
         defs.push_back(def);
     }
+}
+
+Dataset::Row Query::toRow(std::vector<QVariant> values) const {
+    Row row;
+    row.values = std::move(values);
+    for (int i : converted_) {
+        row.values[i] = convertTo(row.values[i], defs_[i].type);
+    }
+    return row;
+}
+
+void Query::doOpen(std::vector<FieldDef>& defs, std::vector<Row>& rows) {
+    cursor_.reset();
+    if (fetchOnDemand_ && !cachedUpdates_) {
+        Session& session = connection().session();
+        const SqlText text(source_.textFor(session.kind()));
+        cursor_ = session.openCursor(objectNameOr(), text, params_);
+        defineFields(cursor_->columns(), defs);
+        // Only the first row is waited for here: on a sparse result the next one may be a
+        // long scan away, and the list shows what it has meanwhile.
+        for (auto& values : cursor_->fetch(1)) {
+            Row row;
+            row.values = std::move(values);
+            for (int i : converted_) {
+                row.values[i] = convertTo(row.values[i], defs[i].type);
+            }
+            rows.push_back(std::move(row));
+        }
+        rowsAffected_ = qint64(rows.size());
+        if (cursor_->atEnd()) {
+            cursor_.reset();
+        }
+        return;
+    }
+    ResultSet r = run();
+    rowsAffected_ = r.rowsAffected;
+    defineFields(r.columns, defs);
     rows.reserve(r.rows.size());
     for (auto& values : r.rows) {
         Row row;
         row.values = std::move(values);
-        for (int i : converted) {
+        for (int i : converted_) {
             row.values[i] = convertTo(row.values[i], defs[i].type);
         }
         rows.push_back(std::move(row));
     }
+}
+
+std::vector<Dataset::Row> Query::fetchRows(int maxRows) {
+    std::vector<Row> rows;
+    if (!cursor_) {
+        return rows;
+    }
+    std::vector<std::vector<QVariant>> slice;
+    try {
+        slice = cursor_->fetch(maxRows);
+    } catch (...) {
+        cursor_.reset(); // a failed read ends the list where it stands
+        throw;
+    }
+    rows.reserve(slice.size());
+    for (auto& values : slice) {
+        rows.push_back(toRow(std::move(values)));
+    }
+    rowsAffected_ += qint64(rows.size());
+    if (cursor_->atEnd()) {
+        cursor_.reset();
+    }
+    return rows;
 }
 
 void Query::reach() {

@@ -5,6 +5,7 @@
 #include "platform/db/Params.h"
 
 #include <QStringList>
+#include <memory>
 
 namespace db {
 
@@ -58,6 +59,13 @@ public:
         declared_.push_back(FieldDef{name, type, size});
     }
 
+    // Off (the default): open() reads every row. On: open() reads through a cursor only the
+    // first row the server yields and leaves the rest to fetchMore() and to moving past the
+    // last row read, so a long list shows before it is read to the end. A query with cached
+    // updates always reads every row.
+    void setFetchOnDemand(bool on) { fetchOnDemand_ = on; }
+    bool fetchOnDemand() const { return fetchOnDemand_; }
+
     void setCachedUpdates(bool on) { cachedUpdates_ = on; }
     bool cachedUpdates() const { return cachedUpdates_; }
     void setUpdateObject(UpdateSql* update) { update_ = update; }
@@ -72,12 +80,17 @@ public:
 
 protected:
     void doOpen(std::vector<FieldDef>& defs, std::vector<Row>& rows) override;
+    void doClose() override { cursor_.reset(); }
+    bool moreRows() const override { return cursor_ && !cursor_->atEnd(); }
+    std::vector<Row> fetchRows(int maxRows) override;
     bool modifiable() const override { return cachedUpdates_; }
     bool keepsUpdates() const override { return cachedUpdates_; }
 
 private:
     ResultSet run();
     void sourceChanged();
+    void defineFields(const std::vector<ColumnInfo>& columns, std::vector<FieldDef>& defs);
+    Row toRow(std::vector<QVariant> values) const;
     void sendRow(Session& session, const SqlSource& statement, const std::vector<QVariant>& values,
                  const std::vector<QVariant>& old, const QString& kind);
 
@@ -88,6 +101,9 @@ private:
     UpdateSql* update_ = nullptr;
     bool cachedUpdates_ = false;
     qint64 rowsAffected_ = 0;
+    bool fetchOnDemand_ = false;
+    std::unique_ptr<Cursor> cursor_; // rows still to read; none when all were read at open
+    std::vector<int> converted_;     // columns whose declared type differs from the server's
 };
 
 } // namespace db

@@ -11,6 +11,9 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <algorithm>
+#include <deque>
+#include <iterator>
+#include <limits>
 #include <sqlite3.h>
 
 namespace db {
@@ -120,6 +123,39 @@ FieldType inferType(const std::vector<std::vector<QVariant>>& rows, size_t col) 
     return anyInt ? FieldType::Integer : FieldType::Text;
 }
 
+std::vector<QVariant> readRow(sqlite3_stmt* st, const std::vector<DeclaredType>& types) {
+    const int columns = int(types.size());
+    std::vector<QVariant> row;
+    row.reserve(columns);
+    for (int c = 0; c < columns; ++c) {
+        switch (sqlite3_column_type(st, c)) {
+        case SQLITE_INTEGER:
+            if (types[c].known && types[c].type == FieldType::Float) {
+                row.emplace_back(double(sqlite3_column_int64(st, c)));
+            } else {
+                row.emplace_back(QVariant::fromValue<qint64>(sqlite3_column_int64(st, c)));
+            }
+            break;
+        case SQLITE_FLOAT:
+            row.emplace_back(sqlite3_column_double(st, c));
+            break;
+        case SQLITE_NULL:
+            row.emplace_back();
+            break;
+        default: {
+            const char* s = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+            const int n = sqlite3_column_bytes(st, c);
+            if (types[c].known && types[c].type == FieldType::DateTime) {
+                row.push_back(readDateTime(s, n));
+            } else {
+                row.emplace_back(QString::fromUtf8(s, n));
+            }
+        }
+        }
+    }
+    return row;
+}
+
 void bindValue(sqlite3_stmt* st, int index, const QVariant& v) {
     if (v.isNull() || !v.isValid()) {
         sqlite3_bind_null(st, index);
@@ -215,6 +251,11 @@ SqliteSession::SqliteSession(const QString& folder, const QString& databaseName,
 }
 
 SqliteSession::~SqliteSession() {
+    try {
+        detachCursors();
+    } catch (const DbError&) {
+        // The session goes regardless; a cursor that failed has let go of its statement.
+    }
     for (sqlite3_stmt* st : std::as_const(cache_)) {
         sqlite3_finalize(st);
     }
@@ -343,6 +384,7 @@ void SqliteSession::detachLeastUsed(const QStringList& keep) {
                                      "reached at once.")
                           .arg(attached_.size()));
     }
+    detachCursors();
     // Statements prepared against the database go with it.
     for (auto it = cache_.begin(); it != cache_.end();) {
         sqlite3_finalize(it.value());
@@ -493,36 +535,11 @@ ResultSet SqliteSession::runPositional(const QString& statementName, const QStri
         statementClock_.start();
         const int changesBefore = sqlite3_total_changes(db_);
         int rc;
+        if (!sqlite3_stmt_readonly(st)) {
+            detachCursors();
+        }
         while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-            std::vector<QVariant> row;
-            row.reserve(columns);
-            for (int c = 0; c < columns; ++c) {
-                switch (sqlite3_column_type(st, c)) {
-                case SQLITE_INTEGER:
-                    if (types[c].known && types[c].type == FieldType::Float) {
-                        row.emplace_back(double(sqlite3_column_int64(st, c)));
-                    } else {
-                        row.emplace_back(QVariant::fromValue<qint64>(sqlite3_column_int64(st, c)));
-                    }
-                    break;
-                case SQLITE_FLOAT:
-                    row.emplace_back(sqlite3_column_double(st, c));
-                    break;
-                case SQLITE_NULL:
-                    row.emplace_back();
-                    break;
-                default: {
-                    const char* s = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
-                    const int n = sqlite3_column_bytes(st, c);
-                    if (types[c].known && types[c].type == FieldType::DateTime) {
-                        row.push_back(readDateTime(s, n));
-                    } else {
-                        row.emplace_back(QString::fromUtf8(s, n));
-                    }
-                }
-                }
-            }
-            part.rows.push_back(std::move(row));
+            part.rows.push_back(readRow(st, types));
         }
         statementClock_.invalidate();
         if (rc != SQLITE_DONE) {
@@ -566,12 +583,8 @@ void SqliteSession::run(const QString& sql, const QString& statementName) {
     runPositional(statementName, sql, {});
 }
 
-ResultSet SqliteSession::execute(const QString& statementName, const SqlText& sql,
-                                 const Params& params) {
-    ResultSet result;
-    if (runClientSideIf(*this, statementName, sql, params, &result)) {
-        return result;
-    }
+QString SqliteSession::bind(const QString& statementName, const SqlText& sql, const Params& params,
+                            QList<QVariant>* values) {
     // Statements run again and again: their rewriting is done once per text.
     auto it = adapted_.constFind(sql.original());
     if (it == adapted_.constEnd()) {
@@ -585,17 +598,25 @@ ResultSet SqliteSession::execute(const QString& statementName, const SqlText& sq
     }
     const Adapted& adapted = it.value();
     attach(statementName, adapted.siblings);
-    const QString& text = adapted.text;
-    const QStringList& names = adapted.names;
-    QList<QVariant> values;
-    values.reserve(names.size());
-    for (const QString& n : names) {
+    values->reserve(adapted.names.size());
+    for (const QString& n : adapted.names) {
         const Param* p = params.find(n);
         if (!p) {
             throw DbError(QStringLiteral("Parameter '%1' has no value").arg(n), statementName);
         }
-        values << p->value;
+        *values << p->value;
     }
+    return adapted.text;
+}
+
+ResultSet SqliteSession::execute(const QString& statementName, const SqlText& sql,
+                                 const Params& params) {
+    ResultSet result;
+    if (runClientSideIf(*this, statementName, sql, params, &result)) {
+        return result;
+    }
+    QList<QVariant> values;
+    const QString text = bind(statementName, sql, params, &values);
     return runPositional(statementName, text, values);
 }
 
@@ -622,11 +643,168 @@ void SqliteSession::check(const QString& statementName, const SqlText& sql) {
     }
 }
 
+// Steps its own statement a slice at a time. The statement is taken out of the session's
+// cache while the cursor runs (a second run of the same text gets a fresh one) and put back
+// when it ends.
+class SqliteCursor : public Cursor {
+public:
+    SqliteCursor(SqliteSession* session, QString statementName, QString text, sqlite3_stmt* st)
+        : session_(session), statementName_(std::move(statementName)), text_(std::move(text)),
+          st_(st) {
+        const int count = sqlite3_column_count(st);
+        for (int c = 0; c < count; ++c) {
+            const DeclaredType t = declaredType(sqlite3_column_decltype(st, c));
+            types_.push_back(t);
+            columns_.push_back({QString::fromUtf8(sqlite3_column_name(st, c)), t.type, t.size});
+        }
+        session_->cursors_.push_back(this);
+        try {
+            // The first row fixes the type of expression columns, which have no declared one.
+            readAhead(1);
+            if (!ahead_.empty()) {
+                const std::vector<QVariant>& row = ahead_.front();
+                for (size_t c = 0; c < types_.size(); ++c) {
+                    if (types_[c].known || row[c].isNull()) {
+                        continue;
+                    }
+                    types_[c].known = true;
+                    types_[c].type = inferType({row}, c);
+                    columns_[c].type = types_[c].type;
+                    if (types_[c].type == FieldType::DateTime) {
+                        const QByteArray b = row[c].toString().toUtf8();
+                        ahead_.front()[c] = readDateTime(b.constData(), int(b.size()));
+                    }
+                }
+            }
+        } catch (...) {
+            release();
+            throw;
+        }
+    }
+    ~SqliteCursor() override { release(); }
+
+    const std::vector<ColumnInfo>& columns() const override { return columns_; }
+    bool atEnd() const override { return !st_ && ahead_.empty(); }
+
+    std::vector<std::vector<QVariant>> fetch(int maxRows) override {
+        const size_t wanted = size_t(std::max(maxRows, 0));
+        std::vector<std::vector<QVariant>> slice;
+        if (ahead_.empty() && st_) {
+            // Nothing read ahead: the rows go straight into the slice.
+            readInto(slice, wanted);
+            return slice;
+        }
+        readAhead(wanted);
+        const size_t n = std::min(wanted, ahead_.size());
+        slice.reserve(n);
+        std::move(ahead_.begin(), ahead_.begin() + qsizetype(n), std::back_inserter(slice));
+        ahead_.erase(ahead_.begin(), ahead_.begin() + qsizetype(n));
+        return slice;
+    }
+
+    // Reads every remaining row ahead and ends the statement.
+    void detach() { readAhead(std::numeric_limits<size_t>::max()); }
+
+private:
+    void readAhead(size_t rows) {
+        if (!st_ || ahead_.size() >= rows) {
+            return;
+        }
+        readInto(ahead_, rows);
+    }
+
+    // Steps the statement until rows holds the given number or the end comes.
+    template <typename Rows> void readInto(Rows& rows, size_t wanted) {
+        session_->statementClock_.start();
+        int rc = SQLITE_ROW;
+        while (rows.size() < wanted && (rc = sqlite3_step(st_)) == SQLITE_ROW) {
+            rows.push_back(readRow(st_, types_));
+        }
+        session_->statementClock_.invalidate();
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+            const int code = sqlite3_extended_errcode(session_->db_);
+            const QString message = nativeMessage(session_->db_);
+            release();
+            throw DbError(wordSqliteError(code, message), statementName_, code,
+                          sqliteErrorKind(code));
+        }
+        if (rc == SQLITE_DONE) {
+            release(); // at the end: the read snapshot goes at once
+        }
+    }
+
+    void release() {
+        if (!st_) {
+            return;
+        }
+        auto& open = session_->cursors_;
+        open.erase(std::remove(open.begin(), open.end(), this), open.end());
+        auto& cache = session_->cache_;
+        if (!cache.contains(text_) && cache.size() < kStatementCacheSize) {
+            sqlite3_reset(st_);
+            sqlite3_clear_bindings(st_);
+            cache.insert(text_, st_);
+        } else {
+            sqlite3_finalize(st_);
+        }
+        st_ = nullptr;
+    }
+
+    SqliteSession* session_;
+    QString statementName_;
+    QString text_;
+    sqlite3_stmt* st_;
+    std::vector<DeclaredType> types_;
+    std::vector<ColumnInfo> columns_;
+    std::deque<std::vector<QVariant>> ahead_;
+};
+
+std::unique_ptr<Cursor> SqliteSession::openCursor(const QString& statementName, const SqlText& sql,
+                                                  const Params& params) {
+    QList<QVariant> values;
+    QString text;
+    // Only a query is read a slice at a time; anything else (a client-side If among them)
+    // runs through execute() and hands out its result.
+    static const QRegularExpression query(QStringLiteral("^\\s*\\(*\\s*(select|with|values)\\b"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    if (query.match(sql.original()).hasMatch()) {
+        text = bind(statementName, sql, params, &values);
+    }
+    sqlite3_stmt* st = text.isEmpty() ? nullptr : cache_.take(text);
+    if (!st && !text.isEmpty()) {
+        const QByteArray utf8 = text.toUtf8();
+        const char* tail = nullptr;
+        st = prepare(statementName, text, &tail, utf8, 0);
+        if (st && !QByteArray(tail).trimmed().isEmpty()) {
+            sqlite3_finalize(st); // several statements: run as a whole below
+            st = nullptr;
+        }
+    }
+    if (!st || sqlite3_column_count(st) == 0 || !sqlite3_stmt_readonly(st)) {
+        if (st) {
+            sqlite3_finalize(st);
+        }
+        return Session::openCursor(statementName, sql, params);
+    }
+    for (int i = 1; i <= sqlite3_bind_parameter_count(st); ++i) {
+        bindValue(st, i, i - 1 < values.size() ? values[i - 1] : QVariant());
+    }
+    return std::make_unique<SqliteCursor>(this, statementName, text, st);
+}
+
+void SqliteSession::detachCursors() {
+    // Each detach takes its cursor off the list.
+    while (!cursors_.empty()) {
+        cursors_.back()->detach();
+    }
+}
+
 void SqliteSession::callProcedure(const QString& name, Params& params) {
     SqliteProcedures::call(*this, name, params);
 }
 
 void SqliteSession::begin() {
+    detachCursors();
     if (!sqlite3_get_autocommit(db_)) {
         throw DbError(QStringLiteral("A transaction is already active on this connection."));
     }
@@ -648,10 +826,12 @@ void SqliteSession::begin() {
 }
 
 void SqliteSession::commit() {
+    detachCursors();
     run(QStringLiteral("COMMIT"), QStringLiteral("COMMIT"));
 }
 
 void SqliteSession::rollback() {
+    detachCursors();
     if (!sqlite3_get_autocommit(db_)) {
         run(QStringLiteral("ROLLBACK"), QStringLiteral("ROLLBACK"));
     }
@@ -662,14 +842,17 @@ bool SqliteSession::inTransaction() const {
 }
 
 void SqliteSession::savepoint(const QString& name) {
+    detachCursors();
     run(QStringLiteral("SAVEPOINT \"%1\"").arg(name));
 }
 
 void SqliteSession::releaseSavepoint(const QString& name) {
+    detachCursors();
     run(QStringLiteral("RELEASE SAVEPOINT \"%1\"").arg(name));
 }
 
 void SqliteSession::rollbackToSavepoint(const QString& name) {
+    detachCursors();
     run(QStringLiteral("ROLLBACK TO SAVEPOINT \"%1\"").arg(name));
     run(QStringLiteral("RELEASE SAVEPOINT \"%1\"").arg(name));
 }

@@ -10,6 +10,8 @@ struct sqlite3_stmt;
 
 namespace db {
 
+class SqliteCursor;
+
 // One connection of the embedded server: the requested database is "main"; the folder's
 // other databases are attached under their names when a statement names them.
 class SqliteSession : public Session {
@@ -24,6 +26,8 @@ public:
     ResultSet execute(const QString& statementName, const SqlText& sql,
                       const Params& params) override;
     void check(const QString& statementName, const SqlText& sql) override;
+    std::unique_ptr<Cursor> openCursor(const QString& statementName, const SqlText& sql,
+                                       const Params& params) override;
     void callProcedure(const QString& name, Params& params) override;
     void reach(const QString& statementName, const SqlText& sql) override {
         attachNamed(statementName, sql);
@@ -51,7 +55,15 @@ public:
     SqlText adapt(const SqlText& sql) const;
 
 private:
+    friend class SqliteCursor;
     struct Prepared;
+    // The statement as run here, with its values in parameter order; attaches what it names.
+    QString bind(const QString& statementName, const SqlText& sql, const Params& params,
+                 QList<QVariant>* values);
+    // Open cursors read the rest of their rows ahead and end their statements: before a
+    // transaction starts or ends, a write runs or a database is detached. A read statement
+    // left open would pin an old snapshot the write could not build on.
+    void detachCursors();
     ResultSet runPositional(const QString& statementName, const QString& text,
                             const QList<QVariant>& values);
     sqlite3_stmt* prepare(const QString& statementName, const QString& text, const char** tail,
@@ -79,7 +91,8 @@ private:
         QString text;         // as this backend runs it, parameters positional
         QStringList names;    // the parameter of each position
     };
-    QHash<QString, Adapted> adapted_; // by the statement's original text
+    QHash<QString, Adapted> adapted_;    // by the statement's original text
+    std::vector<SqliteCursor*> cursors_; // open, with a statement still running
 
     QElapsedTimer busyClock_;
 

@@ -1,14 +1,32 @@
 #include "platform/ui/DatasetModel.h"
 
 #include "platform/ui/Format.h"
+#include "platform/ui/Guard.h"
 
 #include <QFont>
+#include <algorithm>
 
 namespace ui {
+
+namespace {
+constexpr int kScreenRows = 100; // more rows than any grid shows at once
+} // namespace
 
 DatasetModel::DatasetModel(db::Dataset* dataset, QObject* parent)
     : QAbstractTableModel(parent), dataset_(dataset) {
     connect(dataset, &db::Dataset::layoutChanged, this, &DatasetModel::reset);
+    connect(dataset, &db::Dataset::rowsAboutToBeAppended, this,
+            [this](int first, int last) { beginInsertRows({}, first, last); });
+    connect(dataset, &db::Dataset::rowsAppended, this, [this] {
+        shownRows_ = rowCount();
+        endInsertRows();
+        if (dataset_->canFetchMore()) {
+            background_.start();
+        }
+    });
+    background_.setSingleShot(true);
+    background_.setInterval(0);
+    connect(&background_, &QTimer::timeout, this, guard([this] { fetchSlice(); }));
     connect(dataset, &db::Dataset::rowChanged, this, [this](int row) {
         if (row >= 0 && row < rowCount()) {
             emit dataChanged(index(row, 0), index(row, columnCount() - 1));
@@ -16,7 +34,35 @@ DatasetModel::DatasetModel(db::Dataset* dataset, QObject* parent)
     });
 }
 
+void DatasetModel::fetchSlice() {
+    if (dataset_ && dataset_->canFetchMore()) {
+        // The first slice of a fresh result fills the screen and no more, so it is painted
+        // before the longer slices that follow.
+        const int rows = freshResult_ ? std::min(sliceRows_, kScreenRows) : sliceRows_;
+        freshResult_ = false;
+        dataset_->fetchMore(rows, sliceBudgetMs_);
+    }
+}
+
+bool DatasetModel::canFetchMore(const QModelIndex& parent) const {
+    return !parent.isValid() && dataset_ && dataset_->canFetchMore();
+}
+
+// The view asks whenever its current row is the last one read, the first row of a fresh
+// result included: the slice comes between events, so the rows found so far show first.
+void DatasetModel::fetchMore(const QModelIndex& parent) {
+    if (!parent.isValid() && !background_.isActive()) {
+        background_.start();
+    }
+}
+
 void DatasetModel::reset() {
+    freshResult_ = true;
+    if (dataset_ && dataset_->canFetchMore()) {
+        background_.start(); // opened with rows still to come
+    } else {
+        background_.stop();
+    }
     // Same shape: repaint only, so the view keeps its current cell and any open editor.
     const int rows = rowCount();
     const int columns = columnCount();

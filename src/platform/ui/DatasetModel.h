@@ -5,6 +5,7 @@
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QPointer>
+#include <QTimer>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -27,7 +28,8 @@ struct CellColors {
 
 // A table model over a dataset: one row per dataset row, the configured columns (all
 // fields when none are configured). Values show with the field's display format, dates
-// as DD/MM/YYYY. Colours come from a per-cell callback.
+// as DD/MM/YYYY. Colours come from a per-cell callback. Rows a dataset has still to read
+// from the server come in slices between events, and at once when the view scrolls to them.
 class DatasetModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -52,9 +54,19 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    bool canFetchMore(const QModelIndex& parent) const override;
+    void fetchMore(const QModelIndex& parent) override;
+
+    // At most this many rows, read for at most this long, make one slice read between
+    // events; a slice stops early only between chunks of rows.
+    void setSlice(int rows, int budgetMs) {
+        sliceRows_ = rows;
+        sliceBudgetMs_ = budgetMs;
+    }
 
 private:
     void reset();
+    void fetchSlice();
 
     QPointer<db::Dataset> dataset_;
     std::vector<GridColumn> columns_;
@@ -62,6 +74,10 @@ private:
     int selectedRow_ = -1;
     int shownRows_ = -1;
     int shownColumns_ = -1;
+    int sliceRows_ = 4096;
+    int sliceBudgetMs_ = 10;
+    bool freshResult_ = true;
+    QTimer background_; // reads the next slice once pending events are handled
 };
 
 } // namespace ui

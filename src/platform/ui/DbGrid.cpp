@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <algorithm>
 
 namespace ui {
 
@@ -121,6 +122,25 @@ void DbGrid::resizeEvent(QResizeEvent* event) {
 }
 
 QModelIndex DbGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    db::Dataset* ds = dataset();
+    if (ds && ds->canFetchMore()) {
+        if (action == MoveEnd && modifiers.testFlag(Qt::ControlModifier)) {
+            // The last row is the last of the whole result: read the rest first.
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            guard([ds] { ds->fetchAll(); })();
+            QApplication::restoreOverrideCursor();
+        } else if (action == MoveDown || action == MoveNext || action == MovePageDown) {
+            // Keys typed ahead of the slices read between events still move as far as asked.
+            const int page = std::max(1, viewport()->height() /
+                                             std::max(1, verticalHeader()->defaultSectionSize()));
+            const int wanted = currentIndex().row() + 1 + (action == MovePageDown ? page : 1);
+            guard([ds, wanted] {
+                while (ds->recordCount() < wanted && ds->canFetchMore()) {
+                    ds->fetchMore(wanted - ds->recordCount());
+                }
+            })();
+        }
+    }
     const QModelIndex current = QTableView::moveCursor(action, modifiers);
     // A cell moved to from the right must not end up hidden under the frozen columns.
     if (frozen_ && action == MoveLeft && current.column() >= frozenCount_ &&
