@@ -1,5 +1,5 @@
 // The database layer on the embedded server, beyond the contract every engine holds (in
-// test_db_pgsql.cpp, run on each engine): statement texts and their named parameters,
+// test_db_contract.cpp, run on each engine): statement texts and their named parameters,
 // queries with cached updates, memory tables, number reading, the decimal helpers, the
 // embedded server's files, error wording, the catalogue, the numbering procedure under
 // concurrent use and connection opening.

@@ -1,7 +1,7 @@
 // The SQL Server backend where no server is needed: statement texts, procedure calls,
 // connection strings and the wording of failures as tables, and the real ODBC driver
 // against servers that do not answer. The contract suite runs on a real server through
-// test_db_pgsql and scripts/test-mssql.sh.
+// test_db_contract and scripts/test-mssql.sh.
 #include "data/U_DM.h"
 #include "platform/db/Backend.h"
 #include "platform/db/Connection.h"
