@@ -251,10 +251,10 @@ MssqlSession::MssqlSession(const ConnectionSettings& settings)
 }
 
 MssqlSession::~MssqlSession() {
-    try {
-        rollback();
-    } catch (const DbError&) {
-        // The connection is gone, and the transaction with it.
+    if (inTransaction_) {
+        // A failure means the connection is gone, and the transaction with it.
+        QSqlQuery q(connection_.database());
+        q.exec(QStringLiteral("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION"));
     }
 }
 
