@@ -13,6 +13,7 @@
 #include "platform/db/SqlText.h"
 #include "platform/db/SqliteProcedures.h"
 #include "platform/db/Value.h"
+#include "support/DbChecks.h"
 #include "support/TempServer.h"
 
 #include <gtest/gtest.h>
@@ -41,13 +42,10 @@ static void PrintTo(const QString& s, std::ostream* os) {
 
 namespace {
 
+using testing_support::Bindings;
+using testing_support::Rows;
+using testing_support::str;
 using testing_support::TempServer;
-using Rows = std::vector<std::string>;
-using Bindings = std::vector<std::pair<QString, QVariant>>;
-
-std::string str(const QString& s) {
-    return s.toStdString();
-}
 
 // The message of the DbError the call throws; empty when it throws none.
 template <typename F> QString dbErrorOf(F&& call) {
@@ -58,25 +56,6 @@ template <typename F> QString dbErrorOf(F&& call) {
     }
     return {};
 }
-
-// Runs a call that must not fail; a DbError is reported with its message.
-#define EXPECT_NO_DB_ERROR(call)                                                                   \
-    do {                                                                                           \
-        try {                                                                                      \
-            call;                                                                                  \
-        } catch (const db::DbError& e) {                                                           \
-            ADD_FAILURE() << #call << " failed: " << e.message().toStdString();                    \
-        }                                                                                          \
-    } while (false)
-
-#define ASSERT_NO_DB_ERROR(call)                                                                   \
-    do {                                                                                           \
-        try {                                                                                      \
-            call;                                                                                  \
-        } catch (const db::DbError& e) {                                                           \
-            FAIL() << #call << " failed: " << e.message().toStdString();                           \
-        }                                                                                          \
-    } while (false)
 
 // A server with the company database NVKDC (the one connected to), its sibling NVK and the
 // configuration database, and the connection "Main" on NVKDC.

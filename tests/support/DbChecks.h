@@ -37,7 +37,17 @@ template <typename F> std::optional<db::DbError> dbErrorOf(F&& call) {
 
 } // namespace testing_support
 
-// Fails the test with the server's words when the call throws a database error.
+// Fails the test (EXPECT: goes on) with the server's words when the call throws a database
+// error.
+#define EXPECT_NO_DB_ERROR(call)                                                                   \
+    do {                                                                                           \
+        try {                                                                                      \
+            call;                                                                                  \
+        } catch (const db::DbError& e) {                                                           \
+            ADD_FAILURE() << #call << " failed: " << e.message().toStdString();                    \
+        }                                                                                          \
+    } while (false)
+
 #define ASSERT_NO_DB_ERROR(call)                                                                   \
     do {                                                                                           \
         try {                                                                                      \

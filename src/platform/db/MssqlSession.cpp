@@ -39,19 +39,7 @@ QString nativeText(const QSqlError& e) {
 // The value as handed to the driver. Date-times go as ISO 8601 text, which the server reads
 // alike under every language and date format of the login.
 QVariant boundValue(const QVariant& v) {
-    if (v.isNull() || !v.isValid()) {
-        return QVariant(QMetaType::fromType<QString>());
-    }
-    switch (v.typeId()) {
-    case QMetaType::Bool:
-        return v.toBool() ? 1 : 0;
-    case QMetaType::QDateTime:
-        return v.toDateTime().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz"));
-    case QMetaType::QDate:
-        return v.toDate().startOfDay().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz"));
-    default:
-        return v;
-    }
+    return boundQtValue(v, QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz"));
 }
 
 // What an output parameter is bound with, so that the driver has room of the right type.
@@ -81,50 +69,6 @@ QVariant outputValue(const QVariant& v, FieldType type) {
         return end >= 0 ? s.left(end) : s;
     }
     return convertTo(v, type);
-}
-
-FieldType fieldTypeOf(const QSqlField& f) {
-    switch (f.metaType().id()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Char:
-    case QMetaType::UChar:
-    case QMetaType::Bool:
-        return FieldType::Integer;
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return FieldType::Float;
-    case QMetaType::QDateTime:
-    case QMetaType::QDate:
-        return FieldType::DateTime;
-    default:
-        return FieldType::Text;
-    }
-}
-
-// Values as the other servers give them: integers 64-bit, decimals (read exactly, as text)
-// and floats as doubles, dates as date-times.
-QVariant readValue(const QVariant& v, FieldType type) {
-    if (v.isNull()) {
-        return {};
-    }
-    switch (type) {
-    case FieldType::Integer:
-        return QVariant::fromValue<qint64>(v.toLongLong());
-    case FieldType::Float:
-        return v.toDouble();
-    case FieldType::DateTime:
-        if (v.typeId() == QMetaType::QDate) {
-            return v.toDate().startOfDay();
-        }
-        return v.toDateTime();
-    default:
-        return v;
-    }
 }
 
 // A statement runs at most this long. Qt's driver has no setting for it; the handle of the
@@ -284,7 +228,7 @@ ResultSet MssqlSession::results(const QString& statementName, QSqlQuery& q, bool
             const QSqlRecord record = q.record();
             for (int c = 0; c < record.count(); ++c) {
                 const QSqlField f = record.field(c);
-                const FieldType type = fieldTypeOf(f);
+                const FieldType type = qtFieldType(f);
                 r.columns.push_back(
                     {f.name(), type, type == FieldType::Text && f.length() > 0 ? f.length() : 0});
             }
@@ -292,7 +236,7 @@ ResultSet MssqlSession::results(const QString& statementName, QSqlQuery& q, bool
                 std::vector<QVariant> row;
                 row.reserve(r.columns.size());
                 for (int c = 0; c < int(r.columns.size()); ++c) {
-                    row.push_back(readValue(q.value(c), r.columns[c].type));
+                    row.push_back(readQtValue(q.value(c), r.columns[c].type));
                 }
                 r.rows.push_back(std::move(row));
             }

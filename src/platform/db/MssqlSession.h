@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/db/Backend.h"
-#include "platform/db/PgsqlSession.h" // QtSqlConnection
+#include "platform/db/QtSqlDriver.h"
 
 class QSqlError;
 class QSqlQuery;

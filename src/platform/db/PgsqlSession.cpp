@@ -47,75 +47,10 @@ bool isPreparable(const QString& text) {
 // The value as it is handed to the driver. Date-times go as local wall-clock text, the way
 // every workstation writes them, so no time zone of the session or the server shifts them.
 QVariant boundValue(const QVariant& v) {
-    if (v.isNull() || !v.isValid()) {
-        return QVariant(QMetaType::fromType<QString>());
-    }
-    switch (v.typeId()) {
-    case QMetaType::Bool:
-        return v.toBool() ? 1 : 0;
-    case QMetaType::QDateTime:
-        return v.toDateTime().toString(QLatin1String(kStorageDateTimeFormat));
-    case QMetaType::QDate:
-        return v.toDate().startOfDay().toString(QLatin1String(kStorageDateTimeFormat));
-    default:
-        return v;
-    }
-}
-
-FieldType fieldTypeOf(const QSqlField& f) {
-    switch (f.metaType().id()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::Bool:
-        return FieldType::Integer;
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return FieldType::Float;
-    case QMetaType::QDateTime:
-    case QMetaType::QDate:
-        return FieldType::DateTime;
-    default:
-        return FieldType::Text;
-    }
-}
-
-// Values as the embedded server gives them: integers 64-bit, dates as date-times.
-QVariant readValue(const QVariant& v, FieldType type) {
-    if (v.isNull()) {
-        return {};
-    }
-    switch (type) {
-    case FieldType::Integer:
-        return QVariant::fromValue<qint64>(v.toLongLong());
-    case FieldType::Float:
-        return v.toDouble();
-    case FieldType::DateTime:
-        if (v.typeId() == QMetaType::QDate) {
-            return v.toDate().startOfDay();
-        }
-        return v.toDateTime();
-    default:
-        return v;
-    }
+    return boundQtValue(v, QLatin1String(kStorageDateTimeFormat));
 }
 
 } // namespace
-
-QtSqlConnection::QtSqlConnection(const QString& driver, const QString& connectionName)
-    : name_(connectionName) {
-    QSqlDatabase::addDatabase(driver, name_);
-}
-
-QtSqlConnection::~QtSqlConnection() {
-    {
-        QSqlDatabase db = QSqlDatabase::database(name_, false);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name_);
-}
 
 PgsqlSession::PgsqlSession(const PgsqlAddress& address, const ConnectionSettings& settings)
     : connection_(QStringLiteral("QPSQL"), uniqueConnectionName()),
@@ -316,7 +251,7 @@ ResultSet PgsqlSession::runQuery(const QString& statementName, QSqlQuery& q, boo
         const QSqlRecord record = q.record();
         for (int c = 0; c < record.count(); ++c) {
             const QSqlField f = record.field(c);
-            const FieldType type = fieldTypeOf(f);
+            const FieldType type = qtFieldType(f);
             result.columns.push_back(
                 {f.name(), type, type == FieldType::Text && f.length() > 0 ? f.length() : 0});
         }
@@ -324,7 +259,7 @@ ResultSet PgsqlSession::runQuery(const QString& statementName, QSqlQuery& q, boo
             std::vector<QVariant> row;
             row.reserve(result.columns.size());
             for (int c = 0; c < int(result.columns.size()); ++c) {
-                row.push_back(readValue(q.value(c), result.columns[c].type));
+                row.push_back(readQtValue(q.value(c), result.columns[c].type));
             }
             result.rows.push_back(std::move(row));
         }

@@ -2,6 +2,7 @@
 
 #include "platform/db/Backend.h"
 #include "platform/db/PgsqlBackend.h"
+#include "platform/db/QtSqlDriver.h"
 
 #include <QHash>
 #include <QSqlDatabase>
@@ -14,22 +15,6 @@ class QSqlError;
 namespace db {
 
 class PgsqlCursor;
-
-// A QSqlDatabase connection registered under a name of its own, closed and unregistered on
-// scope exit. Qt keeps connections in a global registry; the handle must go before removal.
-class QtSqlConnection {
-public:
-    QtSqlConnection(const QString& driver, const QString& connectionName);
-    ~QtSqlConnection();
-    QtSqlConnection(const QtSqlConnection&) = delete;
-    QtSqlConnection& operator=(const QtSqlConnection&) = delete;
-
-    QSqlDatabase database() const { return QSqlDatabase::database(name_, false); }
-    const QString& name() const { return name_; }
-
-private:
-    QString name_;
-};
 
 // One connection to a PostgreSQL server. The session's database of the system is the schema
 // searched first; three-part names "Nvk.dbo.Product" become "nvk.Product". Each distinct
