@@ -23,8 +23,8 @@ export ORDERTOOL_TEST_MSSQL_USER="${2:-${ORDERTOOL_TEST_MSSQL_USER:-sa}}"
 export ORDERTOOL_TEST_MSSQL_PASSWORD="${3:-${ORDERTOOL_TEST_MSSQL_PASSWORD:-}}"
 # The suites skip, saying why, when they cannot reach the server; here a skip is a failure.
 status=0
-for t in test_db_contract test_documents_mssql; do
-  out=$(build/tests/$t --gtest_filter='Engines/DbContract.*Mssql*:MssqlDocuments.*' 2>&1) || status=1
+for t in test_db_contract test_documents_on_servers test_statements_on_engines; do
+  out=$(build/tests/$t --gtest_filter='Engines/DbContract.*Mssql*:Servers/Documents.*Mssql:Engines/StatementsOnEngines.*Mssql' 2>&1) || status=1
   echo "$out"
   if echo "$out" | grep -q '\[  SKIPPED \]'; then
     status=1

@@ -18,6 +18,7 @@
 #include "platform/db/Script.h"
 #include "support/DemoModules.h"
 #include "support/GuiApp.h"
+#include "support/MssqlTestServer.h"
 #include "support/TempPgServer.h"
 
 #include <QCheckBox>
@@ -27,12 +28,21 @@
 namespace {
 
 using testing_support::DemoModules;
+using testing_support::MssqlTestServer;
 using testing_support::TempPgServer;
 
-enum class Engine { Embedded, Pgsql };
+enum class Engine { Embedded, Pgsql, Mssql };
 
 std::string engineTestName(const ::testing::TestParamInfo<Engine>& info) {
-    return info.param == Engine::Pgsql ? "Pgsql" : "Embedded";
+    switch (info.param) {
+    case Engine::Embedded:
+        return "Embedded";
+    case Engine::Pgsql:
+        return "Pgsql";
+    case Engine::Mssql:
+        break;
+    }
+    return "Mssql";
 }
 
 struct Statement {
@@ -71,6 +81,17 @@ protected:
             modules_ = std::make_unique<DemoModules>(1, 102);
             return;
         }
+        if (GetParam() == Engine::Mssql) {
+            if (!MssqlTestServer::shared().available()) {
+                GTEST_SKIP() << "no SQL Server: "
+                             << MssqlTestServer::shared().whyUnavailable().toStdString();
+            }
+            static QString msWhy;
+            static const bool msDemo = MssqlTestServer::shared().loadDemo(&msWhy);
+            ASSERT_TRUE(msDemo) << msWhy.toStdString();
+            modules_ = DemoModules::onServer(MssqlTestServer::shared().serverName(), 1, 102);
+            return;
+        }
         if (!TempPgServer::shared().available()) {
             GTEST_SKIP() << "no PostgreSQL server: "
                          << TempPgServer::shared().whyUnavailable().toStdString();
@@ -85,7 +106,8 @@ protected:
 };
 
 INSTANTIATE_TEST_SUITE_P(Engines, StatementsOnEngines,
-                         ::testing::Values(Engine::Embedded, Engine::Pgsql), engineTestName);
+                         ::testing::Values(Engine::Embedded, Engine::Pgsql, Engine::Mssql),
+                         engineTestName);
 
 TEST_P(StatementsOnEngines, EveryStatementOfTheDocumentsAndDataModulesIsAccepted) {
     orders::ShareOrder share;

@@ -1,9 +1,11 @@
 #include "support/MssqlTestServer.h"
 
 #include "platform/db/Connection.h"
+#include "platform/db/DbError.h"
 #include "platform/db/MssqlSession.h"
 #include "platform/db/Value.h"
 
+#include <QProcess>
 #include <QRegularExpression>
 
 namespace testing_support {
@@ -50,6 +52,29 @@ void MssqlTestServer::resetDatabases(const QStringList& databases) const {
                         .arg(name, id));
         master->run(QStringLiteral("CREATE DATABASE %1 COLLATE Thai_CI_AS").arg(id));
         master->run(QStringLiteral("ALTER DATABASE %1 SET READ_COMMITTED_SNAPSHOT ON").arg(id));
+    }
+}
+
+bool MssqlTestServer::loadDemo(QString* why) const {
+    if (!available()) {
+        *why = why_;
+        return false;
+    }
+    QProcess tool;
+    tool.start(QStringLiteral(ORDERTOOL_DB_TOOL),
+               {QStringLiteral("script"), QStringLiteral("--kind"), QStringLiteral("mssql"),
+                QStringLiteral("--demo"), QStringLiteral("--force")});
+    if (!tool.waitForFinished(120000) || tool.exitStatus() != QProcess::NormalExit ||
+        tool.exitCode() != 0) {
+        *why = QString::fromUtf8(tool.readAllStandardError());
+        return false;
+    }
+    try {
+        runScript(QString::fromUtf8(tool.readAllStandardOutput()));
+        return true;
+    } catch (const db::DbError& e) {
+        *why = QStringLiteral("the demo script failed: ") + e.message();
+        return false;
     }
 }
 

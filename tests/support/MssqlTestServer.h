@@ -37,6 +37,11 @@ public:
     // demo script gives and reads that do not wait for other sessions' writes.
     void resetDatabases(const QStringList& databases) const;
 
+    // The demo company, as `ordertool-db script --kind mssql --demo --force` writes it, in
+    // place of the server's databases of those names. False, with the reason in why, when
+    // that failed.
+    bool loadDemo(QString* why) const;
+
     // Runs a T-SQL script whose batches are separated by lines holding only "GO"; throws
     // db::DbError at the first batch that fails.
     void runScript(const QString& script) const;

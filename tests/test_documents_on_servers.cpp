@@ -1,6 +1,8 @@
-// Both documents end to end on a SQL Server holding the demo company, made by the script of
-// ordertool-db: filled, rounded, saved and handed to picking as on the other servers. Runs
-// against the server ORDERTOOL_TEST_MSSQL names (scripts/test-mssql.sh); skipped without one.
+// Both documents end to end on the database servers beside the embedded one, each holding the
+// demo company the database tool writes: filled, rounded, saved and handed to picking as on
+// the embedded server. PostgreSQL runs on a throw-away server of the tests (or the one
+// ORDERTOOL_TEST_PGSQL names); SQL Server on the one ORDERTOOL_TEST_MSSQL names
+// (scripts/test-mssql.sh). An engine without a server is skipped, saying why.
 #include "orders/ShareOrder.h"
 #include "orders/SpecialOrder.h"
 #include "orders/SpecialOrderSave.h"
@@ -10,52 +12,56 @@
 #include "support/GuiApp.h"
 #include "support/MssqlTestServer.h"
 #include "support/Statements.h"
+#include "support/TempPgServer.h"
 
 #include <QDate>
-#include <QProcess>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace {
 
 using testing_support::MssqlTestServer;
+using testing_support::TempPgServer;
 
 const QString kPack12 = QStringLiteral("8850000000102");
 
-class MssqlDocuments : public ::testing::Test {
+enum class Engine { Pgsql, Mssql };
+
+class Documents : public ::testing::TestWithParam<Engine> {
 protected:
-    static void SetUpTestSuite() {
-        if (!MssqlTestServer::shared().available()) {
-            return;
-        }
-        QProcess tool;
-        tool.start(QStringLiteral(ORDERTOOL_DB_TOOL),
-                   {QStringLiteral("script"), QStringLiteral("--kind"), QStringLiteral("mssql"),
-                    QStringLiteral("--demo"), QStringLiteral("--force")});
-        if (!tool.waitForFinished(120000) || tool.exitCode() != 0) {
-            why_ = QString::fromUtf8(tool.readAllStandardError());
-            return;
-        }
-        try {
-            MssqlTestServer::shared().runScript(QString::fromUtf8(tool.readAllStandardOutput()));
-            made_ = true;
-        } catch (const db::DbError& e) {
-            why_ = QStringLiteral("the demo script failed: ") + e.message();
-        }
-    }
     void SetUp() override {
-        if (!MssqlTestServer::shared().available()) {
-            GTEST_SKIP() << "no SQL Server: "
-                         << MssqlTestServer::shared().whyUnavailable().toStdString();
+        const bool pg = GetParam() == Engine::Pgsql;
+        const bool available =
+            pg ? TempPgServer::shared().available() : MssqlTestServer::shared().available();
+        if (!available) {
+            GTEST_SKIP() << (pg ? "no PostgreSQL server: " : "no SQL Server: ")
+                         << (pg ? TempPgServer::shared().whyUnavailable()
+                                : MssqlTestServer::shared().whyUnavailable())
+                                .toStdString();
         }
-        ASSERT_TRUE(made_) << why_.toStdString();
         testing_support::guiApp();
+        // The demo is loaded once per engine and program.
+        static std::map<Engine, std::pair<bool, QString>> loaded;
+        auto it = loaded.find(GetParam());
+        if (it == loaded.end()) {
+            QString why;
+            const bool made = pg ? TempPgServer::shared().loadDemo(&why)
+                                 : MssqlTestServer::shared().loadDemo(&why);
+            it = loaded.emplace(GetParam(), std::make_pair(made, why)).first;
+        }
+        ASSERT_TRUE(it->second.first) << it->second.second.toStdString();
+        server_ = pg ? TempPgServer::shared().serverName() : MssqlTestServer::shared().serverName();
     }
-    static inline bool made_ = false;
-    static inline QString why_;
+    QString server_;
 };
 
-TEST_F(MssqlDocuments, AShareOrderIsSavedAndPassedOnToTransferRows) {
-    auto modules = testing_support::DemoModules::onServer(MssqlTestServer::shared().serverName());
+INSTANTIATE_TEST_SUITE_P(Servers, Documents, ::testing::Values(Engine::Pgsql, Engine::Mssql),
+                         [](const ::testing::TestParamInfo<Engine>& info) {
+                             return info.param == Engine::Pgsql ? "Pgsql" : "Mssql";
+                         });
+
+TEST_P(Documents, AShareOrderIsSavedAndPassedOnToTransferRows) {
+    auto modules = testing_support::DemoModules::onServer(server_);
     orders::ShareOrder order;
     order.load(QString(), QString());
     ASSERT_TRUE(order.fillFromBarcode(kPack12));
@@ -74,9 +80,8 @@ TEST_F(MssqlDocuments, AShareOrderIsSavedAndPassedOnToTransferRows) {
               24);
 }
 
-TEST_F(MssqlDocuments, ASpecialOrderIsSavedAndHandedToPicking) {
-    auto modules =
-        testing_support::DemoModules::onServer(MssqlTestServer::shared().serverName(), 1, 102);
+TEST_P(Documents, ASpecialOrderIsSavedAndHandedToPicking) {
+    auto modules = testing_support::DemoModules::onServer(server_, 1, 102);
     orders::SpecialOrder order;
     orders::SpecialOrderSave saving(order);
     order.load(QString());
