@@ -6,6 +6,7 @@
 #include "platform/db/SqliteBackend.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace db {
 
@@ -52,6 +53,15 @@ void Session::check(const QString& statementName, const SqlText& sql) {
     Q_UNUSED(sql);
     throw DbError(QStringLiteral("This server cannot check a statement without running it."),
                   statementName);
+}
+
+Cursor::Rows Cursor::takeFront(std::deque<std::vector<QVariant>>& ahead, size_t n) {
+    n = std::min(n, ahead.size());
+    Rows slice;
+    slice.reserve(n);
+    std::move(ahead.begin(), ahead.begin() + qsizetype(n), std::back_inserter(slice));
+    ahead.erase(ahead.begin(), ahead.begin() + qsizetype(n));
+    return slice;
 }
 
 std::vector<std::vector<QVariant>> BufferedCursor::fetch(int maxRows) {

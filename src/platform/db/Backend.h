@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -36,6 +37,11 @@ public:
     // Up to maxRows further rows, in order; fewer only when the end comes first, none at it.
     virtual std::vector<std::vector<QVariant>> fetch(int maxRows) = 0;
     virtual bool atEnd() const = 0;
+
+protected:
+    using Rows = std::vector<std::vector<QVariant>>;
+    // Moves up to n rows from the front of those read ahead into a slice.
+    static Rows takeFront(std::deque<std::vector<QVariant>>& ahead, size_t n);
 };
 
 // A cursor over rows already read: what a backend without streaming hands out.

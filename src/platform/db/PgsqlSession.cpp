@@ -457,12 +457,7 @@ public:
     std::vector<std::vector<QVariant>> fetch(int maxRows) override {
         const size_t wanted = size_t(std::max(maxRows, 0));
         readAhead(wanted);
-        std::vector<std::vector<QVariant>> slice;
-        const size_t n = std::min(wanted, ahead_.size());
-        slice.reserve(n);
-        std::move(ahead_.begin(), ahead_.begin() + qsizetype(n), std::back_inserter(slice));
-        ahead_.erase(ahead_.begin(), ahead_.begin() + qsizetype(n));
-        return slice;
+        return takeFront(ahead_, wanted);
     }
 
     void detach() { readAhead(std::numeric_limits<size_t>::max()); }

@@ -688,18 +688,14 @@ public:
 
     std::vector<std::vector<QVariant>> fetch(int maxRows) override {
         const size_t wanted = size_t(std::max(maxRows, 0));
-        std::vector<std::vector<QVariant>> slice;
         if (ahead_.empty() && st_) {
             // Nothing read ahead: the rows go straight into the slice.
+            std::vector<std::vector<QVariant>> slice;
             readInto(slice, wanted);
             return slice;
         }
         readAhead(wanted);
-        const size_t n = std::min(wanted, ahead_.size());
-        slice.reserve(n);
-        std::move(ahead_.begin(), ahead_.begin() + qsizetype(n), std::back_inserter(slice));
-        ahead_.erase(ahead_.begin(), ahead_.begin() + qsizetype(n));
-        return slice;
+        return takeFront(ahead_, wanted);
     }
 
     // Reads every remaining row ahead and ends the statement.
