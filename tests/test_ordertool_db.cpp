@@ -844,6 +844,13 @@ TEST_F(ScaleServer, DocumentStatementsUseIndexes) {
          "SELECT OrderNo, OrderDate, BranchCode FROM TranBranch WHERE OrderType = 'L' AND OrderNo "
          "LIKE :DocNo GROUP BY OrderNo, OrderDate, BranchCode ORDER BY OrderNo DESC",
          {"SCAN TranBranch USING COVERING INDEX TranBranch_SpecialOrder"}},
+        {"product unit lookup by part of a barcode",
+         "SELECT u.id, u.barcode, u.unitname, p.thainame, x.price, P.Code ProdCode, P.BuyingCode "
+         "FROM Nvk.productunits u INNER JOIN Nvk.product p ON p.id = u.product INNER JOIN "
+         "Nvk.productprice x ON x.product = u.product AND x.productunits = u.id WHERE x.price > 0 "
+         "AND x.pricetype = :PriceType AND SmallUnitFlag = 'Y' AND (U.Barcode LIKE "
+         ":BarcodePattern) ORDER BY BarCode",
+         {"SCAN u USING INDEX ProductUnits_SmallBarcode"}},
         {"product unit lookup by whole name",
          "SELECT u.id, u.barcode, u.unitname, p.thainame, x.price, P.Code ProdCode, P.BuyingCode "
          "FROM Nvk.productunits u INNER JOIN Nvk.product p ON p.id = u.product INNER JOIN "

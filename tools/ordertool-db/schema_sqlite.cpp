@@ -166,10 +166,14 @@ CREATE TABLE ProductManageBranch (
 )sql";
 
 // Product by Code: joins from stock, transfer and transit rows. ProductUnits by Barcode: every
-// barcode entry; by Product: the units of a product. ProductManageBranch: per barcode and branch.
+// barcode entry; by Product: the units of a product; the smallest units by Barcode: the product
+// lookup of both documents lists only those, in barcode order, matching any part of a barcode,
+// so it walks an index of a third of the units instead of all. ProductManageBranch: per
+// barcode and branch.
 const char* const kProductMasterIndexes = R"sql(
 CREATE UNIQUE INDEX Product_Code ON Product (Code);
 CREATE UNIQUE INDEX ProductUnits_Barcode ON ProductUnits (Barcode);
+CREATE INDEX ProductUnits_SmallBarcode ON ProductUnits (Barcode) WHERE SmallUnitFlag = 'Y';
 CREATE INDEX ProductUnits_Product ON ProductUnits (Product);
 CREATE UNIQUE INDEX ProductManageBranch_BarCode_BranchCode ON ProductManageBranch (BarCode, BranchCode);
 )sql";
