@@ -2,6 +2,8 @@
 // plain sqlite3 queries: file layout, schema rules the runtime depends on, demo invariants,
 // the sizes of a scale server and that the documents' statements are served by indexes.
 
+#include "support/ToolRun.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -28,26 +30,8 @@ namespace {
 const QStringList kDatabases = {"QRV_CONFIG_NVK", "NVKDC",     "NVK",
                                 "NVKTRANSFER",    "NVKBRANCH", "MASTER"};
 
-struct ToolRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-ToolRun runTool(const QStringList& args) {
-    QProcess process;
-    process.start(QStringLiteral(ORDERTOOL_DB_TOOL), args);
-    ToolRun run;
-    if (!process.waitForFinished(300000)) {
-        process.kill();
-        run.err = "tool did not finish";
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
+using testing_support::runTool;
+using testing_support::ToolRun;
 
 QStringList initArgs(const QString& folder, const QStringList& more) {
     return QStringList{"init", "--server", "sqlite:" + folder} + more;

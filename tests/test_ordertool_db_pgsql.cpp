@@ -9,6 +9,7 @@
 #include "platform/db/Query.h"
 #include "platform/db/Script.h"
 #include "support/TempPgServer.h"
+#include "support/ToolRun.h"
 
 #include <gtest/gtest.h>
 
@@ -25,26 +26,8 @@ using testing_support::TempPgServer;
 const QStringList kDatabases = {"QRV_CONFIG_NVK", "NVKDC",     "NVK",
                                 "NVKTRANSFER",    "NVKBRANCH", "MASTER"};
 
-struct ToolRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-ToolRun runTool(const QStringList& args) {
-    QProcess process;
-    process.start(QStringLiteral(ORDERTOOL_DB_TOOL), args);
-    ToolRun run;
-    if (!process.waitForFinished(300000)) {
-        process.kill();
-        run.err = "tool did not finish";
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
+using testing_support::runTool;
+using testing_support::ToolRun;
 
 // The first column of the first row, read through the database layer.
 qint64 number(const QString& connection, const QString& sql) {

@@ -1,4 +1,5 @@
 #include "support/MssqlTestServer.h"
+#include "support/ToolRun.h"
 
 #include "platform/db/Connection.h"
 #include "platform/db/DbError.h"
@@ -60,17 +61,15 @@ bool MssqlTestServer::loadDemo(QString* why) const {
         *why = why_;
         return false;
     }
-    QProcess tool;
-    tool.start(QStringLiteral(ORDERTOOL_DB_TOOL),
-               {QStringLiteral("script"), QStringLiteral("--kind"), QStringLiteral("mssql"),
-                QStringLiteral("--demo"), QStringLiteral("--force")});
-    if (!tool.waitForFinished(120000) || tool.exitStatus() != QProcess::NormalExit ||
-        tool.exitCode() != 0) {
-        *why = QString::fromUtf8(tool.readAllStandardError());
+    const ToolRun tool =
+        runTool({QStringLiteral("script"), QStringLiteral("--kind"), QStringLiteral("mssql"),
+                 QStringLiteral("--demo"), QStringLiteral("--force")});
+    if (!tool.ok()) {
+        *why = tool.err;
         return false;
     }
     try {
-        runScript(QString::fromUtf8(tool.readAllStandardOutput()));
+        runScript(tool.out);
         return true;
     } catch (const db::DbError& e) {
         *why = QStringLiteral("the demo script failed: ") + e.message();

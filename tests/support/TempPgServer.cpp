@@ -1,4 +1,5 @@
 #include "support/TempPgServer.h"
+#include "support/ToolRun.h"
 
 #include "platform/db/Connection.h"
 #include "platform/db/PgsqlBackend.h"
@@ -281,16 +282,11 @@ bool TempPgServer::loadDemo(QString* why) const {
         exec(QLatin1String(name), QStringLiteral("DROP SCHEMA IF EXISTS %1 CASCADE")
                                       .arg(db::PgsqlBackend::schemaOf(QLatin1String(name))));
     }
-    QProcess tool;
-    tool.start(QStringLiteral(ORDERTOOL_DB_TOOL),
-               {QStringLiteral("init"), QStringLiteral("--server"), serverName_,
-                QStringLiteral("--demo")});
-    if (tool.waitForFinished(300000) && tool.exitStatus() == QProcess::NormalExit &&
-        tool.exitCode() == 0) {
-        return true;
-    }
-    *why = QString::fromUtf8(tool.readAllStandardError());
-    return false;
+    const ToolRun run =
+        testing_support::runTool({QStringLiteral("init"), QStringLiteral("--server"), serverName_,
+                                  QStringLiteral("--demo")});
+    *why = run.err;
+    return run.ok();
 }
 
 void TempPgServer::exec(const QString& database, const QString& sql) const {
