@@ -73,11 +73,11 @@ void Query::defineFields(const std::vector<ColumnInfo>& columns, std::vector<Fie
     }
 }
 
-Dataset::Row Query::toRow(std::vector<QVariant> values) const {
+Dataset::Row Query::toRow(std::vector<QVariant> values, const std::vector<FieldDef>& defs) const {
     Row row;
     row.values = std::move(values);
     for (int i : converted_) {
-        row.values[i] = convertTo(row.values[i], defs_[i].type);
+        row.values[i] = convertTo(row.values[i], defs[i].type);
     }
     return row;
 }
@@ -92,12 +92,7 @@ void Query::doOpen(std::vector<FieldDef>& defs, std::vector<Row>& rows) {
         // Only the first row is waited for here: on a sparse result the next one may be a
         // long scan away, and the list shows what it has meanwhile.
         for (auto& values : cursor_->fetch(1)) {
-            Row row;
-            row.values = std::move(values);
-            for (int i : converted_) {
-                row.values[i] = convertTo(row.values[i], defs[i].type);
-            }
-            rows.push_back(std::move(row));
+            rows.push_back(toRow(std::move(values), defs));
         }
         rowsAffected_ = qint64(rows.size());
         if (cursor_->atEnd()) {
@@ -110,12 +105,7 @@ void Query::doOpen(std::vector<FieldDef>& defs, std::vector<Row>& rows) {
     defineFields(r.columns, defs);
     rows.reserve(r.rows.size());
     for (auto& values : r.rows) {
-        Row row;
-        row.values = std::move(values);
-        for (int i : converted_) {
-            row.values[i] = convertTo(row.values[i], defs[i].type);
-        }
-        rows.push_back(std::move(row));
+        rows.push_back(toRow(std::move(values), defs));
     }
 }
 
@@ -133,7 +123,7 @@ std::vector<Dataset::Row> Query::fetchRows(int maxRows) {
     }
     rows.reserve(slice.size());
     for (auto& values : slice) {
-        rows.push_back(toRow(std::move(values)));
+        rows.push_back(toRow(std::move(values), defs_));
     }
     rowsAffected_ += qint64(rows.size());
     if (cursor_->atEnd()) {

@@ -90,7 +90,8 @@ private:
     ResultSet run();
     void sourceChanged();
     void defineFields(const std::vector<ColumnInfo>& columns, std::vector<FieldDef>& defs);
-    Row toRow(std::vector<QVariant> values) const;
+    // A row of the server's values, the columns declared with another type converted.
+    Row toRow(std::vector<QVariant> values, const std::vector<FieldDef>& defs) const;
     void sendRow(Session& session, const SqlSource& statement, const std::vector<QVariant>& values,
                  const std::vector<QVariant>& old, const QString& kind);
 
